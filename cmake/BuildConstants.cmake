@@ -1,0 +1,13 @@
+# Server addresses of the live build. Override with -DNAME=value; the demo and
+# the tests point them at loopback services.
+set(VORN_GAMEPACK_URL "http://dl.quorvane.example/download" CACHE STRING "Base URL of the primary download server")
+set(VORN_GAMEPACK_URL_BAK "http://dl.quorvane-backup.example/download" CACHE STRING "Base URL of the backup download server")
+set(VORN_UPDATE_URL "http://up.quorvane.example/update" CACHE STRING "Base URL of the primary update server")
+set(VORN_UPDATE_URL_BAK "http://up.quorvane-backup.example/update" CACHE STRING "Base URL of the backup update server")
+set(VORN_HTTPDNS_ENDPOINT "203.0.113.53" CACHE STRING "HTTP-DNS service: IPv4 address, or address:port")
+set(VORN_STATS_URL "http://stats.quorvane.example" CACHE STRING "Statistics service: scheme and host, optional port")
+set(VORN_SERVICE_PAGE_URL "http://service.quorvane.example/im_client/?web_plugin_id=1" CACHE STRING "Customer-service page")
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/BuildConstants.h.in
+               ${CMAKE_BINARY_DIR}/generated/BuildConstants.h @ONLY)
+include_directories(${CMAKE_BINARY_DIR}/generated)

@@ -1,0 +1,33 @@
+// Starting, waiting for and ending processes.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Starts program (passed whole, never split) with args in workingDir (empty:
+// the current one). Returns the pid, or -1 when it could not be started.
+pid_t SpawnProcess(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& workingDir = "");
+
+// Runs a file through its association by its content: an ELF or "#!" file is
+// made executable and run directly, a Windows executable ("MZ") through wine
+// when wine is on the PATH. Returns -1 when it cannot be started.
+pid_t RunThroughAssociation(const std::string& file);
+
+// Waits for pid to end; false when it cannot be waited for.
+bool WaitProcess(pid_t pid);
+
+// The launcher's command line: the arguments after the program name joined by
+// single spaces.
+std::string JoinCommandLine(int argc, char** argv);
+// A command line built as one string, split at spaces into arguments.
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+// Ends the process at once with exit code 0, without unwinding.
+[[noreturn]] void TerminateSelf();
+
+}  // namespace platform

@@ -1,0 +1,36 @@
+// The per-user settings key of the game, kept as a file under
+// $XDG_CONFIG_HOME. Text (REG_SZ) and 32-bit (REG_DWORD) values are kept apart:
+// reading a value as the other type finds nothing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+inline constexpr const char* kGameKeyPath = "SOFTWARE\\Velmora\\Quorvane3D";
+
+class ISettingsStore {
+public:
+    virtual ~ISettingsStore() = default;
+    // True when the key exists (the counterpart of opening it).
+    virtual bool KeyExists() = 0;
+    // Creates the key, empty, when it is missing; true when it exists afterwards.
+    virtual bool CreateKey() = 0;
+    virtual std::optional<std::string> ReadString(const std::string& name) = 0;
+    virtual std::optional<uint32_t> ReadDword(const std::string& name) = 0;
+    // Writes one value into an existing key. Atomic, and serialised with other
+    // processes so that none loses another's values.
+    virtual bool WriteString(const std::string& name, const std::string& value) = 0;
+    virtual bool WriteDword(const std::string& name, uint32_t value) = 0;
+};
+
+// The file that holds a key: $XDG_CONFIG_HOME (default ~/.config) followed by
+// the key path with "/" for "\" and the ending ".reg".
+std::string SettingsFilePath(const std::string& keyPath = kGameKeyPath);
+
+std::unique_ptr<ISettingsStore> OpenUserSettings(const std::string& keyPath = kGameKeyPath);
+
+}  // namespace platform

@@ -1,0 +1,42 @@
+// Local fixed volumes in place of drive letters.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct Volume {
+    std::string mountPoint;
+    std::string device;
+    std::string fsType;
+};
+
+class IVolumes {
+public:
+    virtual ~IVolumes() = default;
+    // Local, non-removable, block-device file systems whose mount point the user
+    // can write, in mount-table order (the system root included).
+    virtual std::vector<Volume> FixedVolumes() = 0;
+    // Bytes free for the calling user on the volume holding path.
+    virtual std::optional<uint64_t> FreeBytes(const std::string& path) = 0;
+    // Mount point of the volume that holds path (longest matching mount point).
+    virtual std::string VolumeOf(const std::string& path) = 0;
+};
+
+// The system root: it stands for the system drive and is never a candidate.
+inline constexpr const char* kSystemRoot = "/";
+
+// Reads /proc/self/mountinfo, or the file named by VORN_MOUNTINFO; entries of
+// that file with a local disk file system on a /dev device count as fixed
+// without a look at sysfs.
+std::unique_ptr<IVolumes> SystemVolumes();
+
+// Parses mountinfo text: mount point and source device of each entry, octal
+// escapes decoded.
+std::vector<Volume> ParseMountInfo(const std::string& text);
+
+}  // namespace platform

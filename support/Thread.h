@@ -1,0 +1,35 @@
+// Base of objects that run their body on a thread of their own. The object
+// must outlive its thread: the destructor neither waits for nor stops it.
+#pragma once
+
+#include <pthread.h>
+#include <sys/types.h>
+
+#include <atomic>
+
+class Thread {
+public:
+    Thread() = default;
+    virtual ~Thread();
+    Thread(const Thread&) = delete;
+    Thread& operator=(const Thread&) = delete;
+
+    // Starts the thread, which calls Run; returns false when none could be made.
+    bool Start();
+    // Waits until Run has returned. Only the thread that called Start joins.
+    void Join();
+    bool Started() const { return m_bStarted; }
+    // The kernel's id of the thread, 0 until it has begun.
+    pid_t ThreadId() const { return m_nThreadId.load(); }
+
+protected:
+    virtual void Run() = 0;
+
+private:
+    static void* Entry(void* self);
+
+    pthread_t m_hThread{};  // written by Start before the thread exists
+    bool m_bStarted = false;  // owned by the starting thread
+    bool m_bJoined = false;  // owned by the starting thread
+    std::atomic<pid_t> m_nThreadId{0};  // written by the new thread
+};
