@@ -9,7 +9,11 @@ Thread::~Thread() {
 }
 
 bool Thread::Start() {
-    if (pthread_create(&m_hThread, nullptr, &Thread::Entry, this) != 0) return false;
+    m_bRunning = true;
+    if (pthread_create(&m_hThread, nullptr, &Thread::Entry, this) != 0) {
+        m_bRunning = false;
+        return false;
+    }
     m_bStarted = true;
     return true;
 }
@@ -24,5 +28,6 @@ void* Thread::Entry(void* self) {
     auto* thread = static_cast<Thread*>(self);
     thread->m_nThreadId = static_cast<pid_t>(syscall(SYS_gettid));
     thread->Run();
+    thread->m_bRunning = false;
     return nullptr;
 }

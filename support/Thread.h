@@ -19,6 +19,8 @@ public:
     // Waits until Run has returned. Only the thread that called Start joins.
     void Join();
     bool Started() const { return m_bStarted; }
+    // True from the start until Run has returned; any thread may ask.
+    bool Running() const { return m_bRunning.load(); }
     // The kernel's id of the thread, 0 until it has begun.
     pid_t ThreadId() const { return m_nThreadId.load(); }
 
@@ -32,4 +34,5 @@ private:
     bool m_bStarted = false;  // owned by the starting thread
     bool m_bJoined = false;  // owned by the starting thread
     std::atomic<pid_t> m_nThreadId{0};  // written by the new thread
+    std::atomic<bool> m_bRunning{false};  // set by Start, cleared by the thread
 };

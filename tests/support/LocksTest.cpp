@@ -47,6 +47,7 @@ TEST(ThreadBase, RunsTheBodyOnItsOwnThread) {
     RecordingThread thread;
     ASSERT_TRUE(thread.Start());
     thread.Join();
+    EXPECT_FALSE(thread.Running());
     EXPECT_NE(thread.ranOn.load(), 0);
     EXPECT_NE(thread.ranOn.load(), gettid());
     EXPECT_EQ(thread.ThreadId(), thread.ranOn.load());
