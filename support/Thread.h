@@ -16,7 +16,7 @@ public:
 
     // Starts the thread, which calls Run; returns false when none could be made.
     bool Start();
-    // Waits until Run has returned. Only the thread that called Start joins.
+    // Waits until Run has returned. Callers serialise Start and Join.
     void Join();
     bool Started() const { return m_bStarted; }
     // True from the start until Run has returned; any thread may ask.
@@ -31,8 +31,8 @@ private:
     static void* Entry(void* self);
 
     pthread_t m_hThread{};  // written by Start before the thread exists
-    bool m_bStarted = false;  // owned by the starting thread
-    bool m_bJoined = false;  // owned by the starting thread
+    bool m_bStarted = false;  // owned by whoever serialises Start and Join
+    bool m_bJoined = false;  // owned by whoever serialises Start and Join
     std::atomic<pid_t> m_nThreadId{0};  // written by the new thread
     std::atomic<bool> m_bRunning{false};  // set by Start, cleared by the thread
 };
