@@ -1,6 +1,9 @@
 // Modal message boxes. Every text is also written to standard error as one
-// line. Once the window's main loop runs, boxes are shown by the main thread;
-// a caller on another thread waits until the box is dismissed.
+// line. Before EnableMessageDialogs that line is all, and the call returns at
+// once. After it, boxes are GTK dialogs shown by the main thread; a caller on
+// another thread waits until the main loop has shown the box and it has been
+// dismissed. So never call it from another thread while holding a lock that
+// the main thread may wait for, nor while the main loop is not running.
 #pragma once
 
 #include <string>
@@ -12,8 +15,9 @@ enum class MessageIcon { None, Information };
 void ShowMessageBox(const std::string& text, MessageIcon icon = MessageIcon::None);
 
 // Called on the main thread once GTK is initialised: from then on boxes are
-// real dialogs. VORN_MESSAGE_TIMEOUT_MS, when set, dismisses each dialog by
-// itself after that many milliseconds (unattended runs and tests).
+// real dialogs, and this thread is the main thread. VORN_MESSAGE_TIMEOUT_MS,
+// when set to N > 0, dismisses each dialog by itself after N milliseconds
+// (unattended runs and tests).
 void EnableMessageDialogs();
 
 }  // namespace platform

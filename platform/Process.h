@@ -9,7 +9,10 @@
 namespace platform {
 
 // Starts program (passed whole, never split) with args in workingDir (empty:
-// the current one). Returns the pid, or -1 when it could not be started.
+// the current one). A relative program is found from the caller's current
+// directory. The child starts a session of its own, with default signal
+// dispositions and an empty signal mask. Returns the pid, or -1 when it could
+// not be started.
 pid_t SpawnProcess(const std::string& program, const std::vector<std::string>& args,
                    const std::string& workingDir = "");
 
@@ -26,6 +29,13 @@ bool WaitProcess(pid_t pid);
 std::string JoinCommandLine(int argc, char** argv);
 // A command line built as one string, split at spaces into arguments.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+// The directories of $PATH in order (a default list when it is unset); an
+// empty entry stands for the current directory.
+std::vector<std::string> SearchPathDirectories();
+// The first executable regular file called name in those directories; empty
+// when there is none.
+std::string FindExecutableOnPath(const std::string& name);
 
 // Ends the process at once with exit code 0, without unwinding.
 [[noreturn]] void TerminateSelf();

@@ -1,6 +1,9 @@
 // The per-user settings key of the game, kept as a file under
 // $XDG_CONFIG_HOME. Text (REG_SZ) and 32-bit (REG_DWORD) values are kept apart:
-// reading a value as the other type finds nothing.
+// reading a value as the other type finds nothing. A damaged or unreadable
+// file reads as an empty key; it is renamed to <file>.corrupt-<YYYYMMDD-hhmmss>
+// (one line on standard error says so) and the next write starts a new file.
+// The file format is described in docs/linux-platform.md.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +24,10 @@ public:
     virtual bool CreateKey() = 0;
     virtual std::optional<std::string> ReadString(const std::string& name) = 0;
     virtual std::optional<uint32_t> ReadDword(const std::string& name) = 0;
-    // Writes one value into an existing key. Atomic, and serialised with other
-    // processes so that none loses another's values.
+    // Writes one value, creating the key when it is missing. Atomic, and
+    // serialised with other processes so that none loses another's values.
+    // False when it could not be stored, or for a name or text longer than
+    // 64 KiB or holding control characters other than tab and line breaks.
     virtual bool WriteString(const std::string& name, const std::string& value) = 0;
     virtual bool WriteDword(const std::string& name, uint32_t value) = 0;
 };

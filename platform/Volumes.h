@@ -30,13 +30,20 @@ public:
 // The system root: it stands for the system drive and is never a candidate.
 inline constexpr const char* kSystemRoot = "/";
 
-// Reads /proc/self/mountinfo, or the file named by VORN_MOUNTINFO; entries of
-// that file with a local disk file system on a /dev device count as fixed
-// without a look at sysfs.
+// Reads /proc/self/mountinfo, or the file named by VORN_MOUNTINFO, at every
+// call; entries of that file with a local disk file system on a /dev device
+// count as fixed without a look at sysfs. When several entries share a mount
+// point, the last one (the one mounted on top) counts.
 std::unique_ptr<IVolumes> SystemVolumes();
 
-// Parses mountinfo text: mount point and source device of each entry, octal
-// escapes decoded.
+// Parses mountinfo text: mount point, source and file system type of every
+// entry, octal escapes decoded; malformed lines are skipped.
 std::vector<Volume> ParseMountInfo(const std::string& text);
+
+// True when sysfs marks the block device (or, for a partition, its disk) as
+// removable; false when it does not or cannot tell. sysClassBlock is the
+// folder that stands for /sys/class/block.
+bool IsRemovableBlockDevice(const std::string& device,
+                            const std::string& sysClassBlock = "/sys/class/block");
 
 }  // namespace platform

@@ -1,0 +1,42 @@
+#include "platform/FileDescriptor.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+
+UniqueFd::~UniqueFd() {
+    Close();
+}
+
+bool UniqueFd::Close() {
+    if (m_fd < 0) return true;
+    const int fd = m_fd;
+    m_fd = -1;
+    // Linux releases the descriptor even when close is interrupted: no retry.
+    return close(fd) == 0;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    return WriteAll(fd, data.data(), data.size());
+}
+
+void WriteErrorLine(const std::string& text) {
+    WriteAll(STDERR_FILENO, text + "\n");
+}
+
+}  // namespace platform

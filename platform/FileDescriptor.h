@@ -1,0 +1,35 @@
+// Small helpers around raw file descriptors, shared by the platform layer.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace platform {
+
+// Owns one descriptor and closes it when it goes.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
+    ~UniqueFd();
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int Get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+    // Closes now; false when close reports an error (a failed delayed write).
+    bool Close();
+
+private:
+    int m_fd;
+};
+
+// Writes all of data, continuing after short writes and interruptions.
+// Async-signal-safe.
+bool WriteAll(int fd, const char* data, size_t size);
+bool WriteAll(int fd, const std::string& data);
+
+// Writes text and a line break to standard error with one write call, so
+// that lines of several threads or processes never mix.
+void WriteErrorLine(const std::string& text);
+
+}  // namespace platform

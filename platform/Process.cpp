@@ -1,0 +1,206 @@
+#include "platform/Process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+constexpr const char* kDefaultSearchPath = "/usr/local/bin:/usr/bin:/bin";
+
+std::string CurrentDirectory() {
+    std::string buffer(4096, '\0');
+    if (!getcwd(buffer.data(), buffer.size())) return std::string();
+    buffer.resize(strlen(buffer.c_str()));
+    return buffer;
+}
+
+// What a file starts with decides how it is run.
+enum class FileKind { Native, Windows, Unknown };
+
+FileKind KindOfFile(const std::string& file) {
+    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return FileKind::Unknown;
+    char head[4] = {};
+    ssize_t got;
+    do {
+        got = read(fd, head, sizeof head);
+    } while (got < 0 && errno == EINTR);
+    close(fd);
+    if (got >= 4 && memcmp(head,
+                           "\x7f"
+                           "ELF",
+                           4) == 0)
+        return FileKind::Native;
+    if (got >= 2 && head[0] == '#' && head[1] == '!') return FileKind::Native;
+    if (got >= 2 && head[0] == 'M' && head[1] == 'Z') return FileKind::Windows;
+    return FileKind::Unknown;
+}
+
+bool MakeUserExecutable(const std::string& file) {
+    struct stat info {};
+    if (stat(file.c_str(), &info) != 0) return false;
+    if (info.st_mode & S_IXUSR) return true;
+    return chmod(file.c_str(), (info.st_mode & 07777) | S_IXUSR) == 0;
+}
+
+// Owns the spawn attributes and file actions for one posix_spawn call.
+class SpawnSetup {
+public:
+    SpawnSetup() {
+        posix_spawnattr_init(&m_attributes);
+        posix_spawn_file_actions_init(&m_actions);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&m_actions);
+        posix_spawnattr_destroy(&m_attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    // The child gets a session of its own, like a process in a console of its
+    // own, and none of the signal state the launcher set up for itself
+    // (ignored SIGPIPE, blocked signals).
+    bool Prepare(const std::string& workingDir) {
+        sigset_t allSignals;
+        sigset_t noSignals;
+        sigfillset(&allSignals);
+        sigemptyset(&noSignals);
+        if (posix_spawnattr_setflags(&m_attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF |
+                                                        POSIX_SPAWN_SETSIGMASK) != 0 ||
+            posix_spawnattr_setsigdefault(&m_attributes, &allSignals) != 0 ||
+            posix_spawnattr_setsigmask(&m_attributes, &noSignals) != 0) {
+            return false;
+        }
+        return workingDir.empty() ||
+               posix_spawn_file_actions_addchdir_np(&m_actions, workingDir.c_str()) == 0;
+    }
+
+    const posix_spawnattr_t* Attributes() const { return &m_attributes; }
+    const posix_spawn_file_actions_t* Actions() const { return &m_actions; }
+
+private:
+    posix_spawnattr_t m_attributes;
+    posix_spawn_file_actions_t m_actions;
+};
+
+}  // namespace
+
+pid_t SpawnProcess(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& workingDir) {
+    if (program.empty()) return -1;
+    // The child changes directory before it executes, so a relative program is
+    // made absolute against the caller's directory first.
+    std::string path = program;
+    if (path[0] != '/' && !workingDir.empty()) path = CurrentDirectory() + "/" + program;
+
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 2);
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    SpawnSetup setup;
+    if (!setup.Prepare(workingDir)) return -1;
+    pid_t pid = -1;
+    // glibc reports a failed chdir or exec of the child as the result here.
+    if (posix_spawn(&pid, path.c_str(), setup.Actions(), setup.Attributes(), argv.data(),
+                    environ) != 0) {
+        return -1;
+    }
+    return pid;
+}
+
+pid_t RunThroughAssociation(const std::string& file) {
+    switch (KindOfFile(file)) {
+        case FileKind::Native:
+            if (!MakeUserExecutable(file)) return -1;
+            return SpawnProcess(file, {});
+        case FileKind::Windows: {
+            const std::string wine = FindExecutableOnPath("wine");
+            if (wine.empty()) return -1;
+            return SpawnProcess(wine, {file});
+        }
+        case FileKind::Unknown:
+            break;
+    }
+    return -1;
+}
+
+bool WaitProcess(pid_t pid) {
+    if (pid <= 0) return false;
+    int status = 0;
+    pid_t result;
+    do {
+        result = waitpid(pid, &status, 0);
+    } while (result < 0 && errno == EINTR);
+    return result == pid;
+}
+
+std::string JoinCommandLine(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start <= commandLine.size()) {
+        size_t end = commandLine.find(' ', start);
+        if (end == std::string::npos) end = commandLine.size();
+        if (end > start) pieces.push_back(commandLine.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
+std::vector<std::string> SearchPathDirectories() {
+    const char* value = getenv("PATH");
+    const std::string searchPath = value ? value : kDefaultSearchPath;
+    std::vector<std::string> directories;
+    size_t start = 0;
+    while (true) {
+        const size_t end = searchPath.find(':', start);
+        const std::string entry =
+            searchPath.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        directories.push_back(entry.empty() ? "." : entry);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return directories;
+}
+
+std::string FindExecutableOnPath(const std::string& name) {
+    for (const std::string& directory : SearchPathDirectories()) {
+        const std::string candidate = directory + "/" + name;
+        struct stat info {};
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+    }
+    return std::string();
+}
+
+void TerminateSelf() {
+    fflush(stdout);
+    fflush(stderr);
+    _exit(0);
+}
+
+}  // namespace platform
