@@ -1,0 +1,24 @@
+// Composition of the whole globe window: globe, voyage arcs, percentage,
+// status line and boat. A pure function of its inputs; safe to call from any
+// thread, also while another thread renders.
+#pragma once
+
+#include <cairo.h>
+
+#include <string>
+
+#include "skin/SkinFont.h"
+#include "skin/SkinImages.h"
+#include "update/StatusChannel.h"
+
+// A new kSkinWidth x kSkinHeight ARGB32 surface, owned by the caller, that
+// starts transparent; nullptr while the table has no window. Percentages below
+// 0 draw as 0, above 100 as 100.
+cairo_surface_t* RenderSkin(const SkinImages& images, const SkinFont& font,
+                            const StatusSnapshot& state);
+
+// Draws one status character with its layout box's upper-left corner at the
+// origin, turned by angle degrees about its own centre, and returns its
+// advance. A "?" is a blank 15 px wide.
+float DrawArcChar(cairo_t* cr, const SkinFont& font, const std::string& ch, const std::string& next,
+                  float angle, int originX, int originY);

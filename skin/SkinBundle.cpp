@@ -1,0 +1,30 @@
+#include "skin/SkinBundle.h"
+
+// The generated declarations are plain C.
+extern "C" {
+#include "skin/SkinBundleData.h"
+}
+
+namespace {
+
+GResource* Bundle() {
+    // Thread-safe one-time set-up of the bundle compiled into the library.
+    static GResource* const bundle = [] {
+        vorn_skin_bundle_register_resource();
+        return vorn_skin_bundle_get_resource();
+    }();
+    return bundle;
+}
+
+}  // namespace
+
+bool ReadSkinResource(const std::string& path, std::string& bytes) {
+    GBytes* data =
+        g_resource_lookup_data(Bundle(), path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
+    if (!data) return false;
+    gsize length = 0;
+    const auto* begin = static_cast<const char*>(g_bytes_get_data(data, &length));
+    bytes.assign(begin, length);
+    g_bytes_unref(data);
+    return true;
+}
