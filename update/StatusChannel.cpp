@@ -1,6 +1,8 @@
 #include "update/StatusChannel.h"
 
-void StatusChannel::SetRedraw(Redraw redraw) { m_redraw = std::move(redraw); }
+void StatusChannel::SetRedraw(Redraw redraw) {
+    m_redraw = std::move(redraw);
+}
 
 void StatusChannel::RedrawLocked() {
     if (!m_redraw) return;

@@ -41,6 +41,6 @@ private:
     std::atomic<int32_t> m_nPercent{0};
     std::string m_strStatus;  // guarded by m_lock
     std::string m_strDetail;  // guarded by m_lock
-    std::string m_strSize;  // guarded by m_lock
-    Redraw m_redraw;  // set before any worker exists
+    std::string m_strSize;    // guarded by m_lock
+    Redraw m_redraw;          // set before any worker exists
 };

@@ -1,0 +1,75 @@
+// The controller as the worker sees it, recording what the worker tells it:
+// messages, redraws of the status channel and hand-overs.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "update/UpdateHost.h"
+
+class FakeUpdateHost : public IUpdateHost {
+public:
+    struct Message {
+        std::string text;
+        platform::MessageIcon icon;
+    };
+
+    FakeUpdateHost() {
+        m_status.SetRedraw([this](const StatusSnapshot& shown) {
+            std::lock_guard<std::mutex> guard(m_mutex);
+            m_redraws.push_back(shown);
+        });
+    }
+
+    LaunchConfig config;
+    int32_t debugLaunch = 0;
+
+    LaunchConfig& Config() override { return config; }
+    int32_t DebugLaunch() const override { return debugLaunch; }
+    StatusChannel& Status() override { return m_status; }
+    void Finish(bool failed) override {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_finishes.push_back(failed);
+        m_changed.notify_all();
+    }
+    void ShowMessage(const std::string& text, platform::MessageIcon icon) override {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_messages.push_back(Message{text, icon});
+    }
+
+    // Waits until the worker has handed over; false when it did not in time.
+    bool WaitForFinish(std::chrono::seconds timeout = std::chrono::seconds(60)) {
+        std::unique_lock<std::mutex> guard(m_mutex);
+        return m_changed.wait_for(guard, timeout, [this] { return !m_finishes.empty(); });
+    }
+
+    std::vector<bool> Finishes() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        return m_finishes;
+    }
+    std::vector<Message> Messages() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        return m_messages;
+    }
+    std::vector<std::string> MessageTexts() {
+        std::vector<std::string> texts;
+        for (const Message& message : Messages()) texts.push_back(message.text);
+        return texts;
+    }
+    std::vector<StatusSnapshot> Redraws() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        return m_redraws;
+    }
+
+private:
+    StatusChannel m_status;
+    // Guards the records below: the worker thread writes, the test reads.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<bool> m_finishes;
+    std::vector<Message> m_messages;
+    std::vector<StatusSnapshot> m_redraws;
+};

@@ -1,0 +1,118 @@
+#include "update/DownLoadThread.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "net/HttpSocket.h"
+#include "platform/Clock.h"
+#include "update/ProgressText.h"
+#include "update/SpaceCheck.h"
+#include "update/SystemErrorText.h"
+
+namespace {
+// Progress reports closer together than this are dropped, except the last.
+constexpr uint32_t kProgressIntervalMs = 50;
+}  // namespace
+
+DownLoadThread::Seams DownLoadThread::SystemSeams() {
+    return Seams{platform::TickCountMs, [] { return time(nullptr); },
+                 std::shared_ptr<platform::IVolumes>(platform::SystemVolumes())};
+}
+
+DownLoadThread::DownLoadThread(IUpdateHost& host, Seams seams)
+    : m_host(host), m_seams(std::move(seams)), m_pHttp(std::make_unique<CHttpSocket>(this)) {}
+
+DownLoadThread::~DownLoadThread() = default;
+
+int64_t DownLoadThread::TotalRecv() const {
+    return m_pHttp->TotalRecv();
+}
+
+void DownLoadThread::PrepareJob() {
+    const LaunchConfig& config = m_host.Config();
+    m_nMode = config.m_nMode.load();
+    if (m_nMode == MODE_INSTALL) {
+        m_vecServers.push_back(DownServer{config.m_szGamePackUrl, config.m_szGamePackAddr});
+        m_vecServers.push_back(DownServer{config.m_szGamePackUrlBak, config.m_szGamePackAddrBak});
+        m_nServerIndex = 0;
+        m_szFileName = config.m_szPackName;
+        m_bReady = true;
+        return;
+    }
+    // The game is started from its own folder.
+    const std::string gameDir = config.m_szInstallDir + "/" + config.m_szGameDir + "/";
+    mkdir(gameDir.c_str(), 0755);
+    if (chdir(gameDir.c_str()) != 0) {
+        const int error = errno;
+        m_host.ShowMessage(SystemErrorText(error), platform::MessageIcon::Information);
+        m_host.ShowMessage("设置路径错误.");
+        return;
+    }
+    m_bReady = m_nMode == MODE_LAUNCH || m_nMode == MODE_INSTALLED;
+}
+
+void DownLoadThread::Run() {
+    // Readiness is settled before the thread starts; a job that was not
+    // prepared never becomes ready, and the controller's watchdog ends the run.
+    if (!m_bReady) return;
+    switch (m_nMode) {
+        case MODE_LAUNCH:
+            m_host.Finish(false);
+            break;
+        case MODE_INSTALL:
+            RunPackageJob();
+            break;
+        case MODE_INSTALLED:
+            FinishWithoutTransfer();
+            break;
+        default:
+            break;
+    }
+}
+
+void DownLoadThread::FinishWithoutTransfer() {
+    StatusChannel& status = m_host.Status();
+    status.SetStatusText("版本更新检查完成", "", false);
+    status.SetSizeText("", true);
+    m_host.Finish(false);
+}
+
+void DownLoadThread::OnRecvData(const void* /*data*/, int32_t /*length*/, int64_t received,
+                                int64_t contentLength) {
+    vnAutoLock lock(&m_mutex);
+    if (m_bHandedOver) return;
+    const uint32_t tick = m_seams.tickMs();
+    const bool lastBlock = contentLength > 0 && received >= contentLength;
+    if (static_cast<uint32_t>(tick - m_dwLastProgressTick) <= kProgressIntervalMs && !lastBlock) {
+        return;
+    }
+    m_rate.AddSample(tick, received);
+
+    StatusChannel& status = m_host.Status();
+    const StatusSnapshot shown = status.Snapshot();
+    const int percent = ProgressPercent(received, contentLength);
+    // Without a Content-Length the size shows what has arrived so far.
+    status.SetSizeText(SizeText(contentLength >= 0 ? contentLength : received), false);
+    const std::string speed = DownloadSpeedText(m_rate.BytesPerSecond(),
+                                                contentLength >= 0 ? contentLength - received : -1);
+    // SetProgress redraws only when the percentage moves; a new speed text
+    // alone asks for the redraw itself.
+    if (speed != shown.status) status.SetStatusText(speed, shown.detail, percent == shown.percent);
+    status.SetProgress(percent);
+    m_dwLastProgressTick = tick;
+}
+
+void DownLoadThread::OnFileSize(int64_t contentLength) {
+    {
+        vnAutoLock lock(&m_mutex);
+        m_rate.Reset();
+    }
+    const std::optional<std::string> shortage =
+        SpaceShortageMessage(*m_seams.volumes, m_host.Config().m_szInstallDir, contentLength);
+    if (!shortage) return;
+    m_host.ShowMessage(*shortage);
+    m_bHandedOver = true;
+    m_host.Finish(true);
+}

@@ -1,0 +1,23 @@
+// DownLoadThread::RunPackageJob: fetch the game's install package and hand
+// over to the controller, which runs it.
+#include <unistd.h>
+
+#include "update/DownLoadThread.h"
+
+void DownLoadThread::RunPackageJob() {
+    const int result = DownLoadFile(m_szFileName);
+    if (m_bHandedOver) return;
+    if (result != kDownloadDone && result != kDownloadRedirectedTwice) {
+        m_host.ShowMessage("下载游戏安装包失败!请重新尝试");
+        m_host.ShowMessage(m_szFileName);
+        m_host.ShowMessage(std::to_string(result));
+        m_host.Finish(true);
+        return;
+    }
+    // The game's version file belongs to the previous install.
+    unlink(m_host.Config().m_szLocalVerFile.c_str());
+    StatusChannel& status = m_host.Status();
+    status.SetStatusText("正在安装游戏", "", false);
+    status.SetSizeText("", true);
+    m_host.Finish(false);
+}
