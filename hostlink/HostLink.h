@@ -1,0 +1,62 @@
+// The launcher's side of the host platform's helper library: loading it,
+// creating and starting the platform object, and acting on its events.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "hostlink/ClientProcMsg.h"
+#include "hostlink/HostLinkOwner.h"
+
+namespace hostlink {
+
+// Relative to the current directory, which start-up has made the launcher's
+// own directory: the library lies in its parent.
+inline constexpr const char* kHostLibraryPath = "../libHostProcMsgHelper.so";
+inline constexpr const char* kHostParameterMarker = "PROCPARA=";
+
+// Starts a program with arguments, not waiting for it; -1 when it did not start.
+using ProcessSpawner =
+    std::function<pid_t(const std::string& program, const std::vector<std::string>& args)>;
+
+class CHostLink final : public IClientProcMsgEventHandler {
+public:
+    // spawn starts the relaunched launcher; platform::SpawnProcess by default.
+    explicit CHostLink(IHostLinkOwner& owner, ProcessSpawner spawn = {});
+    CHostLink(const CHostLink&) = delete;
+    CHostLink& operator=(const CHostLink&) = delete;
+
+    // Main thread, once. Loads the library and starts the platform object with
+    // the text after "PROCPARA="; without the library, or when it yields no
+    // object, the work starts at once. A missing or empty parameter text
+    // deletes the run marker and ends the process.
+    void ConnectHostPlatform();
+    // The library's factory result, or null.
+    ClientProcMsgObject* CreatePlatformObject();
+    // Starts a new launcher with "PROCPARA=" followed by payload in place of
+    // the current parameter text. Its result is not waited for.
+    void RelaunchSelf(const char* payload);
+
+    // The library's events, on its threads. The link takes no lock: it only
+    // reads what was set before the library was started.
+    void OnHostReady(uint32_t reserved) override;
+    void OnHostNotice(uint32_t reserved1, uint32_t reserved2) override;
+    void OnHostSignal(uint32_t reserved) override;
+    // A null msg is ignored. The record carries no size of its own beyond its
+    // header, so at most the header and 65,536 payload bytes are read.
+    void OnHostMessage(uint32_t reserved1, uint32_t reserved2, const void* msg) override;
+
+private:
+    IHostLinkOwner& m_owner;
+    ProcessSpawner m_spawn;
+    // Written on the main thread before Start, when no event thread exists
+    // yet; only read afterwards. Never unloaded or released: the process ends
+    // with them.
+    void* m_hPlatformDll = nullptr;
+    ClientProcMsgObject* m_pPlatform = nullptr;
+};
+
+}  // namespace hostlink

@@ -1,0 +1,140 @@
+// The link's events against a recording owner, without a library.
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "hostlink/HostLink.h"
+#include "hostlink/HostMessage.h"
+#include "platform/Paths.h"
+
+namespace {
+
+using hostlink::CHostLink;
+using Calls = std::vector<std::string>;
+using Bytes = std::vector<uint8_t>;
+
+class RecordingOwner final : public hostlink::IHostLinkOwner {
+public:
+    explicit RecordingOwner(std::string commandLine = "PROCPARA=abc")
+        : m_commandLine(std::move(commandLine)) {}
+
+    const std::string& CommandLine() const override { return m_commandLine; }
+    const std::string& RunMarker() const override { return m_runMarker; }
+    void StartUpdate() override { Record("StartUpdate"); }
+    void ShowWindowAsync(bool show) override { Record(show ? "ShowWindow 1" : "ShowWindow 0"); }
+    void QuitMainLoop() override { Record("QuitMainLoop"); }
+    void EndProcess() override { Record("EndProcess"); }
+
+    void Record(const std::string& call) {
+        std::lock_guard lock(m_mutex);
+        m_calls.push_back(call);
+    }
+    Calls TakenCalls() {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+
+private:
+    const std::string m_commandLine;
+    const std::string m_runMarker;
+    std::mutex m_mutex;  // guards m_calls; the link may call from any thread
+    Calls m_calls;
+};
+
+// A spawner that records what it was asked to start.
+hostlink::ProcessSpawner RecordingSpawner(RecordingOwner& owner, pid_t result = 4242) {
+    return [&owner, result](const std::string& program, const std::vector<std::string>& args) {
+        std::string call = "Spawn " + program;
+        for (const std::string& arg : args) call += " [" + arg + "]";
+        owner.Record(call);
+        return result;
+    };
+}
+
+Bytes Record(uint32_t type, const std::string& payload) {
+    Bytes record;
+    for (const uint32_t field : {type, uint32_t(payload.size())}) {
+        for (int shift = 0; shift < 32; shift += 8) record.push_back(uint8_t(field >> shift));
+    }
+    record.insert(record.end(), payload.begin(), payload.end());
+    return record;
+}
+
+TEST(HostLinkTest, OnlyTheReadyEventStartsTheWork) {
+    RecordingOwner owner;
+    CHostLink link(owner);
+    link.OnHostNotice(1, 2);
+    link.OnHostSignal(3);
+    EXPECT_EQ(owner.TakenCalls(), Calls{});
+    link.OnHostReady(0);
+    EXPECT_EQ(owner.TakenCalls(), Calls{"StartUpdate"});
+}
+
+TEST(HostLinkTest, MessagesReachTheOwner) {
+    struct Case {
+        const char* name;
+        Bytes record;
+        Calls calls;
+    };
+    const Case cases[] = {
+        {"boss key shows", Record(3, std::string("\1\0\0\0", 4)), {"ShowWindow 1"}},
+        {"boss key hides", Record(3, std::string("\0\0\0\0", 4)), {"ShowWindow 0"}},
+        {"type 7", Record(7, "abc"), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingOwner owner;
+        CHostLink link(owner, RecordingSpawner(owner));
+        link.OnHostMessage(0, 0, c.record.data());
+        EXPECT_EQ(owner.TakenCalls(), c.calls);
+    }
+}
+
+TEST(HostLinkTest, NullMessageIsIgnored) {
+    RecordingOwner owner;
+    CHostLink link(owner, RecordingSpawner(owner));
+    link.OnHostMessage(0, 0, nullptr);
+    EXPECT_EQ(owner.TakenCalls(), Calls{});
+}
+
+TEST(HostLinkTest, RestartRelaunchesWithTheNewParameterTextThenEndsTheMainLoop) {
+    struct Case {
+        std::string commandLine;
+        std::string payload;
+        std::string args;  // as the recording spawner writes them
+    };
+    const Case cases[] = {
+        {"PROCPARA=abc", "xyz", "[PROCPARA=xyz]"},
+        {"DEBUG=X PROCPARA=abc", "xyz", "[DEBUG=X] [PROCPARA=xyz]"},
+        {"PROCPARA=a PROCPARA=b", "n", "[PROCPARA=n]"},
+        {"PROCPARA=abc", "x y", "[PROCPARA=x] [y]"},
+        {"PROCPARA=abc", "", "[PROCPARA=]"},
+        {"", "xyz", "[PROCPARA=xyz]"},
+    };
+    const std::string self = platform::ExecutablePath();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.commandLine + " / " + c.payload);
+        RecordingOwner owner(c.commandLine);
+        CHostLink link(owner, RecordingSpawner(owner));
+        link.OnHostMessage(0, 0, Record(11, c.payload).data());
+        EXPECT_EQ(owner.TakenCalls(), (Calls{"Spawn " + self + " " + c.args, "QuitMainLoop"}));
+    }
+}
+
+TEST(HostLinkTest, RestartThatCannotStartStillEndsTheMainLoop) {
+    RecordingOwner owner;
+    CHostLink link(owner, RecordingSpawner(owner, -1));
+    link.OnHostMessage(0, 0, Record(11, "xyz").data());
+    EXPECT_EQ(owner.TakenCalls().back(), "QuitMainLoop");
+}
+
+TEST(HostLinkTest, RefusedConnectionWritesItsTextWithoutLineEnd) {
+    RecordingOwner owner;
+    CHostLink link(owner);
+    ::testing::internal::CaptureStdout();
+    link.OnHostMessage(0, 0, Record(12, "").data());
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "SC_RESPONSE_NEWCONN_RUFUSE，拒绝新连接");
+    EXPECT_EQ(owner.TakenCalls(), Calls{});
+}
+
+}  // namespace

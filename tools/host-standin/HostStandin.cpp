@@ -1,0 +1,166 @@
+// A stand-in for the host platform's helper library, for tests and the demo.
+// Its object insists on the launcher's call order (Init, SetHandler, Start)
+// and then, on a thread of its own, sends the events of its script.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hostlink/ClientProcMsg.h"
+#include "tools/host-standin/StandinScript.h"
+
+namespace standin {
+
+namespace {
+
+using hostlink::ClientProcMsgObject;
+using hostlink::IClientProcMsgEventHandler;
+
+class StandinObject final : public ClientProcMsgObject {
+public:
+    explicit StandinObject(Script script) : m_script(std::move(script)) {}
+
+    int Init() override {
+        Record("Init");
+        return Advance(Stage::Created, Stage::Initialised, "Init") ? 0 : -1;
+    }
+
+    int SetHandler(IClientProcMsgEventHandler* handler) override {
+        Record("SetHandler");
+        if (!handler) {
+            std::fputs("host stand-in: SetHandler without a handler\n", stderr);
+            return -1;
+        }
+        if (!Advance(Stage::Initialised, Stage::HandlerSet, "SetHandler")) return -1;
+        m_pHandler = handler;
+        return 0;
+    }
+
+    int Start(const char* parameters) override {
+        Record(std::string("Start(") + (parameters ? parameters : "") + ")");
+        if (!Advance(Stage::HandlerSet, Stage::Started, "Start")) return -1;
+        m_deliverer = std::thread([this] { DeliverScript(); });
+        return 0;
+    }
+
+    // May be called from inside an event, on the delivery thread itself.
+    int Stop() override {
+        Record("Stop");
+        {
+            std::lock_guard lock(m_mutex);
+            m_bStopped = true;
+        }
+        m_wake.notify_all();
+        return 0;
+    }
+
+    void PlatformReserved3() override {}
+    void PlatformReserved4() override {}
+
+private:
+    enum class Stage { Created, Initialised, HandlerSet, Started };
+
+    bool Advance(Stage expected, Stage next, const char* call) {
+        std::lock_guard lock(m_mutex);
+        if (m_stage != expected) {
+            std::fprintf(stderr, "host stand-in: %s called out of order; no events will be sent\n",
+                         call);
+            m_bOutOfOrder = true;
+            return false;
+        }
+        if (m_bOutOfOrder) return false;
+        m_stage = next;
+        return true;
+    }
+
+    // True when the stop came before the pause was over.
+    bool SleepUnlessStopped(unsigned milliseconds) {
+        std::unique_lock lock(m_mutex);
+        return m_wake.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                               [this] { return m_bStopped; });
+    }
+
+    bool Stopped() {
+        std::lock_guard lock(m_mutex);
+        return m_bStopped;
+    }
+
+    void DeliverScript() {
+        for (const ScriptStep& step : m_script.steps) {
+            if (Stopped()) break;
+            switch (step.kind) {
+                case ScriptStep::Kind::Ready:
+                    m_pHandler->OnHostReady(0);
+                    break;
+                case ScriptStep::Kind::Notice:
+                    m_pHandler->OnHostNotice(0, 0);
+                    break;
+                case ScriptStep::Kind::Signal:
+                    m_pHandler->OnHostSignal(0);
+                    break;
+                case ScriptStep::Kind::Sleep:
+                    if (SleepUnlessStopped(step.sleepMs)) continue;
+                    break;
+                case ScriptStep::Kind::Message:
+                    m_pHandler->OnHostMessage(0, 0, step.record.data());
+                    break;
+            }
+            Record("sent " + step.line);
+        }
+        Record("done");
+    }
+
+    // One write per line with O_APPEND, so that lines of other writers of the
+    // same file never interleave with ours.
+    void Record(const std::string& line) const {
+        if (m_script.logFile.empty()) return;
+        const int fd =
+            open(m_script.logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (fd < 0) return;
+        const std::string text = line + "\n";
+        if (write(fd, text.data(), text.size()) < 0) {
+            std::fprintf(stderr, "host stand-in: cannot write %s\n", m_script.logFile.c_str());
+        }
+        close(fd);
+    }
+
+    const Script m_script;           // read-only after construction
+    std::mutex m_mutex;              // guards m_stage, m_bOutOfOrder and m_bStopped
+    std::condition_variable m_wake;  // wakes the delivery thread's pauses on Stop
+    Stage m_stage = Stage::Created;
+    bool m_bOutOfOrder = false;  // once set, the object stays silent
+    bool m_bStopped = false;
+    // Set by SetHandler before Start creates the delivery thread, then only read by it.
+    IClientProcMsgEventHandler* m_pHandler = nullptr;
+    // Started by Start and never joined: like the platform's own objects,
+    // this one lives until the process ends.
+    std::thread m_deliverer;
+};
+
+// Keeps every object reachable until the process ends; never destroyed.
+std::vector<StandinObject*>& LiveObjects() {
+    static auto* objects = new std::vector<StandinObject*>;
+    return *objects;
+}
+
+std::mutex g_liveObjectsMutex;  // guards LiveObjects(); any caller of the factory
+
+}  // namespace
+
+}  // namespace standin
+
+extern "C" __attribute__((visibility("default"))) hostlink::ClientProcMsgObject*
+CreateClientProcMsgObject() {
+    auto* object = new standin::StandinObject(standin::LoadScriptFromEnvironment());
+    std::lock_guard lock(standin::g_liveObjectsMutex);
+    standin::LiveObjects().push_back(object);
+    return object;
+}

@@ -1,0 +1,39 @@
+// The events the stand-in host library sends, read from a small script file:
+//   ready | notice | signal          the three plain events
+//   sleep <ms>                       a pause
+//   boss <n>                         boss key, 4-byte little-endian payload n
+//   bossbyte <n>                     boss key, the single payload byte n
+//   restart <text>                   restart with the rest of the line as parameters
+//   type12 | type <n>                a message of type 12 or n with no payload
+//   oversized <type> <length>        a message with length payload bytes (A..Z repeated)
+//   log <file>                       record the object's calls and events in file
+// Blank lines and lines starting with "#" are skipped.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+struct ScriptStep {
+    enum class Kind { Ready, Notice, Signal, Sleep, Message };
+    Kind kind = Kind::Ready;
+    unsigned sleepMs = 0;         // Sleep
+    std::vector<uint8_t> record;  // Message: header and payload
+    std::string line;             // the script line, for the log
+};
+
+struct Script {
+    std::string logFile;  // empty: nothing is recorded
+    std::vector<ScriptStep> steps;
+};
+
+// Parses a script; lines it does not understand are reported on stderr and skipped.
+Script ParseScript(std::istream& in);
+// The script in the file named by VORN_HOST_SCRIPT; without one, "sleep 300"
+// then "ready".
+Script LoadScriptFromEnvironment();
+
+}  // namespace standin
