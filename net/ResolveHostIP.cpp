@@ -30,10 +30,15 @@ size_t KeepAnswerStart(char* data, size_t size, size_t count, void* answer) {
     return bytes;
 }
 
-// The service's answer text, or nothing when the query failed.
-std::optional<std::string> QueryOnce(const std::string& queryUrl) {
+struct QueryOutcome {
+    bool reached = false;               // the service answered at all
+    std::optional<std::string> answer;  // its text, when the status was 200
+};
+
+QueryOutcome QueryOnce(const std::string& queryUrl) {
+    QueryOutcome outcome;
     CURL* curl = curl_easy_init();
-    if (!curl) return std::nullopt;
+    if (!curl) return outcome;
     curl_slist* headers = curl_slist_append(nullptr, kAcceptHeader);
     std::string answer;
     curl_easy_setopt(curl, CURLOPT_URL, queryUrl.c_str());
@@ -48,18 +53,21 @@ std::optional<std::string> QueryOnce(const std::string& queryUrl) {
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
-    if (code != CURLE_OK || status != 200) return std::nullopt;
-    return answer;
+    outcome.reached = code == CURLE_OK;
+    if (outcome.reached && status == 200) outcome.answer = std::move(answer);
+    return outcome;
 }
 
-// One retry after a pause, as the platform's HTTP stack did for its connect.
+// A service that cannot be reached is tried once more after a pause, as the
+// platform's HTTP stack retried its connect; an answer other than 200 is final.
 std::optional<std::string> QueryHttpDns(const std::string& endpoint, const std::string& host) {
     const std::string queryUrl = "http://" + endpoint + "/d?dn=" + host + ".&ttl=1";
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (attempt > 0) sleep(kRetryPauseSeconds);
-        if (std::optional<std::string> answer = QueryOnce(queryUrl)) return answer;
+    QueryOutcome outcome = QueryOnce(queryUrl);
+    if (!outcome.reached) {
+        sleep(kRetryPauseSeconds);
+        outcome = QueryOnce(queryUrl);
     }
-    return std::nullopt;
+    return outcome.answer;
 }
 
 }  // namespace

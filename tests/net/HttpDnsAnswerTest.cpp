@@ -1,0 +1,31 @@
+#include <gtest/gtest.h>
+
+#include "net/HttpDnsAnswer.h"
+
+namespace {
+
+TEST(HttpDnsAnswerTest, TakesTheFirstAddressOnlyWhenItIsOne) {
+    struct Case {
+        const char* answer;
+        const char* address;
+    };
+    for (const Case& c : {
+             Case{"1.2.3.4;5.6.7.8,60", "1.2.3.4"},
+             Case{"1.2.3.4,60", "1.2.3.4"},
+             Case{"1.2.3.4;,", "1.2.3.4"},
+             Case{" 1.2.3.4 ;5.6.7.8,60\n", "1.2.3.4"},
+             Case{"1.2.3.4", ""},
+             Case{"", ""},
+             Case{",60", ""},
+             Case{"nonsense;1.2.3.4,60", ""},
+             Case{"1.2.3.4.5,60", ""},
+             Case{"256.1.1.1,60", ""},
+             Case{"1.2.3,60", ""},
+             Case{"::1,60", ""},
+             Case{"<html>error</html>,", ""},
+         }) {
+        EXPECT_EQ(FirstAddressOfAnswer(c.answer), c.address) << '"' << c.answer << '"';
+    }
+}
+
+}  // namespace

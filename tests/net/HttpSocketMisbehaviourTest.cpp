@@ -1,0 +1,347 @@
+// The client against a server that gets things wrong on purpose
+// (tools/test-servers/misbehaving_server.py), and its failures before sending.
+#include <arpa/inet.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "net/HttpSocket.h"
+#include "tests/net/NetTestSupport.h"
+#include "tests/support/PythonServer.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+constexpr int kShortTimeoutMs = 300;
+
+// Percent-encodes every byte but letters and digits, for a query value.
+std::string QueryValue(const std::string& text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (isalnum(c)) {
+            out += char(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+// A server answering exactly reply, then closing ("close") or holding ("open").
+std::string Raw(const std::string& reply, const std::string& then = "close") {
+    return "/raw?reply=" + QueryValue(reply) + "&then=" + then;
+}
+
+class MisbehavingServerTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_logDir = std::make_unique<TempDir>();
+        s_server = std::make_unique<PythonServer>(
+            "misbehaving_server.py", std::vector<std::string>{"--log", *s_logDir / "requests"});
+    }
+    static void TearDownTestSuite() {
+        s_server.reset();
+        s_logDir.reset();
+    }
+
+    MisbehavingServerTest() : m_workingDirectory(m_dir.Path()) {}
+
+    std::string Url(const std::string& target) const { return s_server->Url(target); }
+    std::string Out() const { return m_dir / "out"; }
+
+    int Fetch(CHttpSocket& client, const std::string& target, int64_t rangeStart = 0) {
+        OutputFile out(Out());
+        return client.RequestFile(Url(target), "", rangeStart, out.Get());
+    }
+
+    // The server's connection number for each request of this test, by target.
+    std::vector<std::string> ConnectionsOf(const std::vector<std::string>& targets) const {
+        std::vector<std::string> connections;
+        std::istringstream lines(ReadFile(*s_logDir / "requests"));
+        std::string connection, target, range;
+        while (lines >> connection >> target >> range) {
+            for (const std::string& wanted : targets) {
+                if (target == wanted) connections.push_back(connection);
+            }
+        }
+        return connections;
+    }
+
+    static std::unique_ptr<TempDir> s_logDir;
+    static std::unique_ptr<PythonServer> s_server;
+
+    TempDir m_dir;
+    ScopedWorkingDirectory m_workingDirectory;
+    RecordingSink m_sink;
+};
+
+std::unique_ptr<TempDir> MisbehavingServerTest::s_logDir;
+std::unique_ptr<PythonServer> MisbehavingServerTest::s_server;
+
+struct AnswerCase {
+    const char* name;
+    std::string target;
+    int64_t rangeStart;
+    std::string before;  // the output file before the request
+    int result;
+    std::string after;    // the output file afterwards
+    const char* logLine;  // a log line the failure writes, "" for none
+    bool shortTimeout = false;
+};
+
+class AnswerTest : public MisbehavingServerTest, public testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(AnswerTest, EndsWithTheRightResultAndFile) {
+    const AnswerCase& c = GetParam();
+    WriteFile(Out(), c.before);
+    CHttpSocket client(&m_sink);
+    if (c.shortTimeout) client.SetReceiveTimeoutMs(kShortTimeoutMs);
+
+    testing::internal::CaptureStdout();
+    const int result = Fetch(client, c.target, c.rangeStart);
+    fflush(stdout);
+    const std::string log = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(ReadFile(Out()), c.after);
+    EXPECT_EQ(m_sink.Data(), result == HTTP_OK || result == HTTP_ERR_BODY
+                                 ? c.after.substr(c.after.size() - m_sink.Data().size())
+                                 : "");
+    EXPECT_EQ(client.TotalRecv(), int64_t(m_sink.Data().size()));
+    if (*c.logLine) {
+        EXPECT_THAT(log, HasSubstr(std::string("[CHttpSocket]\t") + c.logLine));
+    }
+}
+
+const std::string kHello = "hello";
+
+INSTANTIATE_TEST_SUITE_P(
+    Framing, AnswerTest,
+    testing::Values(
+        AnswerCase{"ServerClosesEarly", "/close-early?size=1000&send=500", 0, "", HTTP_ERR_BODY,
+                   PatternBytes(0, 500), "RecvHttpFile() 连接提前关闭 500/1000"},
+        AnswerCase{"BytesBeyondContentLength", "/extra?size=1000&extra=100", 0, "", HTTP_OK,
+                   PatternBytes(0, 1000), ""},
+        AnswerCase{"Chunked", "/chunked?size=1000&chunk=100", 0, "", HTTP_OK, PatternBytes(0, 1000),
+                   ""},
+        AnswerCase{"ChunksLargerThanOneRead", "/chunked?size=200000&chunk=70000", 0, "", HTTP_OK,
+                   PatternBytes(0, 200000), ""},
+        AnswerCase{"MalformedChunk", "/bad-chunk?size=100", 0, "", HTTP_ERR_BODY,
+                   PatternBytes(0, 100), "RecvHttpFile() 分块格式错误"},
+        AnswerCase{"NoLengthThenClose", "/no-length-close?size=5000", 0, "", HTTP_OK,
+                   PatternBytes(0, 5000), "GetHttpFileSize() 失败,无法获取长度"},
+        AnswerCase{"HeadOf1024Bytes", "/big-head?total=1024", 0, "", HTTP_OK, kHello, ""},
+        AnswerCase{"HeadOf1025Bytes", "/big-head?total=1025", 0, "", HTTP_ERR_HEAD, "",
+                   "RecvHttpHeadRes:bEndRecv == false error"},
+        AnswerCase{"ClosedBeforeAnswering", Raw(""), 0, "", HTTP_ERR_HEAD, "",
+                   "RecvHttpHeadRes:recv error len 0"}),
+    [](const auto& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, AnswerTest,
+    testing::Values(
+        AnswerCase{"Resumed", "/file?size=1000", 100, PatternBytes(0, 100), HTTP_OK,
+                   PatternBytes(0, 1000), ""},
+        AnswerCase{"RangeIgnoredRestartsTheFile", "/ignore-range?size=1000", 300,
+                   std::string(300, 'x'), HTTP_OK, PatternBytes(0, 1000), ""},
+        AnswerCase{"RangeIgnoredKeepsWhatPrecedesTheResource", "/ignore-range?size=1000", 300,
+                   "prefix" + std::string(300, 'x'), HTTP_OK, "prefix" + PatternBytes(0, 1000), ""},
+        AnswerCase{"WrongContentRange", "/wrong-range?size=1000&shift=10", 100,
+                   PatternBytes(0, 100), HTTP_ERR_REFUSED, PatternBytes(0, 100),
+                   "GetHttpFileSize() 失败"},
+        AnswerCase{"PartialWithoutContentRange",
+                   Raw("HTTP/1.1 206 Partial Content\r\nContent-Length: 5\r\n\r\nhello"), 100,
+                   PatternBytes(0, 100), HTTP_ERR_REFUSED, PatternBytes(0, 100), ""}),
+    [](const auto& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Heads, AnswerTest,
+    testing::Values(
+        AnswerCase{"LengthWithoutBlank", Raw("HTTP/1.1 200 OK\r\nContent-Length:5\r\n\r\nhello"), 0,
+                   "", HTTP_OK, kHello, ""},
+        AnswerCase{"LengthInLowerCase", Raw("HTTP/1.0 200 OK\r\ncontent-length: 5\r\n\r\nhello"), 0,
+                   "", HTTP_OK, kHello, ""},
+        AnswerCase{"NegativeLength", Raw("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nhello"), 0,
+                   "", HTTP_ERR_REFUSED, "", "GetHttpFileSize() 失败"},
+        AnswerCase{"OverflowingLength",
+                   Raw("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\nhello"), 0,
+                   "", HTTP_ERR_REFUSED, "", ""},
+        AnswerCase{"GarbageLength", Raw("HTTP/1.1 200 OK\r\nContent-Length: 12abc\r\n\r\nhello"), 0,
+                   "", HTTP_ERR_REFUSED, "", ""},
+        AnswerCase{"EmptyBody", Raw("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"), 0, "", HTTP_OK,
+                   "", ""},
+        AnswerCase{
+            "SuccessTextInAHeader",
+            Raw("HTTP/1.1 404 Not Found\r\nX-Note: 200 OK\r\nContent-Length: 5\r\n\r\nhello"), 0,
+            "", HTTP_ERR_REFUSED, "", ""},
+        AnswerCase{"RedirectWithoutLocation",
+                   Raw("HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n"), 0, "", HTTP_ERR_REFUSED,
+                   "", ""},
+        AnswerCase{"TemporaryRedirectIsNoRedirect",
+                   Raw("HTTP/1.1 307 Temporary Redirect\r\nLocation: http://x/\r\n\r\n"), 0, "",
+                   HTTP_ERR_REFUSED, "", ""},
+        AnswerCase{"UnknownTransferCoding",
+                   Raw("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nhello"), 0, "",
+                   HTTP_ERR_REFUSED, "", ""}),
+    [](const auto& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Timeouts, AnswerTest,
+    testing::Values(AnswerCase{"BodyStalls", "/stall?size=1000&send=100", 0, "", HTTP_ERR_BODY,
+                               PatternBytes(0, 100), "RecvHttpFile() recv错误", true},
+                    AnswerCase{"NoLengthAndKeptOpen", "/no-length-open?size=500", 0, "",
+                               HTTP_ERR_BODY, PatternBytes(0, 500), "RecvHttpFile() recv错误",
+                               true},
+                    AnswerCase{"ChunkedStalls",
+                               Raw("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                   "5\r\nhello\r\n",
+                                   "open"),
+                               0, "", HTTP_ERR_BODY, kHello, "RecvHttpFile() recv错误", true},
+                    AnswerCase{"NoAnswer", "/silent", 0, "", HTTP_ERR_HEAD, "",
+                               "RecvHttpHeadRes:recv error len -1", true}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(MisbehavingServerTest, PermanentRedirectCarriesTheLocation) {
+    CHttpSocket client(&m_sink);
+    EXPECT_EQ(Fetch(client, Raw("HTTP/1.1 301 Moved\r\nlocation:http://b.example/y\r\n\r\n")),
+              HTTP_REDIRECT);
+    EXPECT_EQ(client.Location(), "http://b.example/y");
+}
+
+struct RequestCase {
+    int64_t rangeStart;
+    const char* rangeLine;
+};
+
+class RequestTextTest : public MisbehavingServerTest,
+                        public testing::WithParamInterface<RequestCase> {};
+
+TEST_P(RequestTextTest, SendsExactlyTheseLines) {
+    CHttpSocket client(&m_sink);
+    ASSERT_EQ(client.RequestFile(Url("/echo?x=1"), "", GetParam().rangeStart, nullptr), HTTP_OK);
+    EXPECT_EQ(m_sink.Data(), std::string("GET /echo?x=1 HTTP/1.1\r\n"
+                                         "Host:127.0.0.1\r\n"
+                                         "Accept:*/*\r\n"
+                                         "User-Agent:Mozilla/5.0 (compatible; MSIE 7.0; Windows "
+                                         "NT 5.1)\r\n"
+                                         "Connection:Keep-Alive\r\n") +
+                                 GetParam().rangeLine + "Cache-Control:no-cache\r\n\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, RequestTextTest,
+    testing::Values(RequestCase{0, ""}, RequestCase{-1, ""}, RequestCase{5, "Range: bytes=5-\r\n"},
+                    RequestCase{3000000000LL, "Range: bytes=3000000000-\r\n"}));
+
+TEST_F(MisbehavingServerTest, KeepsOnlyAConnectionThatEndedCleanly) {
+    CHttpSocket client(&m_sink);
+    // A clean answer keeps the connection; one with stray bytes after its body,
+    // or one the server has closed meanwhile, is replaced.
+    ASSERT_EQ(Fetch(client, "/file?size=10&n=1"), HTTP_OK);
+    ASSERT_EQ(Fetch(client, "/file?size=10&n=2"), HTTP_OK);
+    ASSERT_EQ(Fetch(client, "/extra?size=10&extra=50&n=3"), HTTP_OK);
+    ASSERT_EQ(Fetch(client, "/file?size=10&n=4"), HTTP_OK);
+    ASSERT_EQ(Fetch(client, Raw("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")), HTTP_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(Fetch(client, "/file?size=10&n=6"), HTTP_OK);
+
+    const std::vector<std::string> connections =
+        ConnectionsOf({"/file?size=10&n=1", "/file?size=10&n=2", "/extra?size=10&extra=50&n=3",
+                       "/file?size=10&n=4", "/file?size=10&n=6"});
+    ASSERT_EQ(connections.size(), 5u);
+    EXPECT_EQ(connections[0], connections[1]);
+    EXPECT_EQ(connections[1], connections[2]);
+    EXPECT_NE(connections[2], connections[3]) << "stray bytes must not be read as an answer";
+    EXPECT_NE(connections[3], connections[4]) << "a closed connection cannot be reused";
+    EXPECT_EQ(ReadFile(Out()), PatternBytes(0, 10) + PatternBytes(0, 10) + PatternBytes(0, 10) +
+                                   PatternBytes(0, 10) + "ok" + PatternBytes(0, 10));
+}
+
+TEST_F(MisbehavingServerTest, AWriteErrorIsNeverSuccess) {
+    const std::string readOnly = Out();
+    WriteFile(readOnly, "");
+    for (const auto& [path, mode] :
+         {std::pair{"/dev/full", "ab"}, std::pair{readOnly.c_str(), "rb"}}) {
+        CHttpSocket client(&m_sink);
+        OutputFile out(path, mode);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(client.RequestFile(Url("/file?size=200000"), "", 0, out.Get()), HTTP_ERR_BODY)
+            << path;
+        fflush(stdout);
+        EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                    HasSubstr("[CHttpSocket]\tRecvHttpFile() 写文件失败"));
+    }
+    // Small bodies stay in the stream's buffer; the failure shows when it is flushed.
+    CHttpSocket client(&m_sink);
+    OutputFile full("/dev/full", "ab");
+    EXPECT_EQ(client.RequestFile(Url("/file?size=10"), "", 0, full.Get()), HTTP_ERR_BODY);
+}
+
+uint16_t ClosedPort() {
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    close(probe);
+    return ntohs(address.sin_port);
+}
+
+TEST(HttpSocketSetupTest, FailsBeforeSendingWithTheStepsCode) {
+    struct Case {
+        std::string url;
+        std::string address;
+        int result;
+        std::string logLine;
+    };
+    const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/x";
+    const std::string longHost = "http://" + std::string(64, 'h') + "/x";
+    const std::string longPath = "http://h/" + std::string(259, 'p');
+    const std::string longUrl = "http://" + std::string(1013, 'u') + "@h/x";
+    for (const Case& c : {
+             Case{"dl.example/x", "", HTTP_ERR_URL, "ParseURL() dl.example/x"},
+             Case{"ftp://dl.example/x", "", HTTP_ERR_URL, "ParseURL() ftp://dl.example/x"},
+             Case{longHost, "", HTTP_ERR_URL, "ParseURL() " + longHost},
+             Case{longPath, "", HTTP_ERR_URL, "ParseURL() " + longPath},
+             // The log keeps the first 499 characters of a message.
+             Case{longUrl, "", HTTP_ERR_URL, "ParseURL() " + longUrl.substr(0, 400)},
+             Case{closed, "", HTTP_ERR_CONNECT,
+                  "ConnectHost() 127.0.0.1 127.0.0.1 connect error isproxy 0"},
+             Case{"http://dl.example/x", "1.2.3.999", HTTP_ERR_CONNECT,
+                  "ConnectHost() 1.2.3.999 255.255.255.255 connect error isproxy 0"},
+             Case{"http://no-such-host.invalid/x", "", HTTP_ERR_CONNECT,
+                  "ConnectHost() no-such-host.invalid gethostbyname error"},
+         }) {
+        RecordingSink sink;
+        CHttpSocket client(&sink);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(client.RequestFile(c.url, c.address, 0, nullptr), c.result) << c.url;
+        fflush(stdout);
+        EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                    HasSubstr("[CHttpSocket]\t" + c.logLine));
+    }
+    // The limits themselves are fine.
+    RecordingSink sink;
+    CHttpSocket client(&sink);
+    EXPECT_EQ(client.RequestFile("http://" + std::string(63, 'h') + ":" +
+                                     std::to_string(ClosedPort()) + "/" + std::string(258, 'p'),
+                                 "127.0.0.1", 0, nullptr),
+              HTTP_ERR_CONNECT);
+}
+
+}  // namespace

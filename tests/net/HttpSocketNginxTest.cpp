@@ -1,0 +1,187 @@
+// The client against a real nginx: what a player's launcher meets.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <random>
+
+#include "net/HttpSocket.h"
+#include "tests/net/NetTestSupport.h"
+#include "tests/support/NginxServer.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::StartsWith;
+
+constexpr int64_t kPackageSize = 300000;
+
+std::string RandomBytes(size_t count) {
+    std::mt19937 random(42);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes) byte = char(random());
+    return bytes;
+}
+
+class HttpSocketNginxTest : public testing::Test {
+protected:
+    HttpSocketNginxTest()
+        : m_package(RandomBytes(kPackageSize)),
+          m_root((WriteFile(m_dir / "vorn_ad2.exe", m_package), m_dir.Path())),
+          m_server(m_root),
+          m_workingDirectory(m_dir.Path()) {}
+
+    // Requests target into the file "out" of the test directory.
+    int Fetch(CHttpSocket& client, const std::string& url, int64_t rangeStart = 0,
+              const std::string& address = "") {
+        OutputFile out(Out());
+        return client.RequestFile(url, address, rangeStart, out.Get());
+    }
+
+    std::string Out() const { return m_dir / "out"; }
+    size_t Connections() const {
+        size_t connections = 0;
+        for (const NginxAccess& access : m_server.AccessLog()) {
+            if (access.connectionRequests == 1) ++connections;
+        }
+        return connections;
+    }
+
+    TempDir m_dir;
+    const std::string m_package;
+    const std::string m_root;
+    NginxServer m_server;
+    ScopedWorkingDirectory m_workingDirectory;
+    RecordingSink m_sink;
+};
+
+TEST_F(HttpSocketNginxTest, FetchesTheWholeFile) {
+    CHttpSocket client(&m_sink);
+    ASSERT_EQ(Fetch(client, m_server.Url("/vorn_ad2.exe")), HTTP_OK);
+
+    EXPECT_EQ(ReadFile(Out()), m_package);
+    EXPECT_EQ(m_sink.Data(), m_package);
+    EXPECT_THAT(m_sink.fileSizes, ElementsAre(kPackageSize));
+    EXPECT_EQ(m_sink.LastReceived(), kPackageSize);
+    EXPECT_EQ(m_sink.chunks.back().contentLength, kPackageSize);
+    EXPECT_EQ(client.TotalRecv(), kPackageSize) << "body bytes only, never the head";
+
+    const std::vector<NginxAccess> log = m_server.AccessLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].request, "GET /vorn_ad2.exe HTTP/1.1");
+    EXPECT_EQ(log[0].range, "-");
+    EXPECT_EQ(log[0].host, "127.0.0.1") << "the Host line carries no port";
+    EXPECT_FALSE(FileExists(m_dir / "errorlog"));
+}
+
+TEST_F(HttpSocketNginxTest, ResumesFromAnOffset) {
+    WriteFile(Out(), m_package.substr(0, 1000));
+    CHttpSocket client(&m_sink);
+    ASSERT_EQ(Fetch(client, m_server.Url("/vorn_ad2.exe"), 1000), HTTP_OK);
+
+    EXPECT_EQ(ReadFile(Out()), m_package);
+    EXPECT_THAT(m_sink.fileSizes, ElementsAre(kPackageSize - 1000));
+    EXPECT_EQ(m_sink.LastReceived(), kPackageSize - 1000) << "the offset is not counted";
+    const std::vector<NginxAccess> log = m_server.AccessLog();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].range, "bytes=1000-");
+    EXPECT_EQ(log[0].status, 206);
+}
+
+struct ReuseCase {
+    int64_t secondsLater;
+    bool sameConnection;
+};
+
+class HttpSocketReuseTest : public HttpSocketNginxTest,
+                            public testing::WithParamInterface<ReuseCase> {};
+
+TEST_P(HttpSocketReuseTest, ReusesTheConnectionFor10Seconds) {
+    int64_t now = 1'700'000'000;
+    CHttpSocket client(&m_sink);
+    client.SetClock([&now] { return now; });
+    ASSERT_EQ(Fetch(client, m_server.Url("/vorn_ad2.exe")), HTTP_OK);
+    now += GetParam().secondsLater;
+    ASSERT_EQ(Fetch(client, m_server.Url("/vorn_ad2.exe")), HTTP_OK);
+
+    EXPECT_EQ(Connections(), GetParam().sameConnection ? 1u : 2u)
+        << GetParam().secondsLater << " seconds later";
+}
+
+INSTANTIATE_TEST_SUITE_P(Delays, HttpSocketReuseTest,
+                         testing::Values(ReuseCase{0, true}, ReuseCase{10, true},
+                                         ReuseCase{11, false},
+                                         // A clock that went back counts as no time.
+                                         ReuseCase{-3600, true}));
+
+TEST_F(HttpSocketNginxTest, HandsBackARedirectAndDumpsItsHead) {
+    CHttpSocket client(&m_sink);
+    ASSERT_EQ(Fetch(client, m_server.Url("/moved/vorn_ad2.exe")), HTTP_REDIRECT);
+    EXPECT_EQ(client.Location(), m_server.Url("/vorn_ad2.exe"));
+    EXPECT_EQ(ReadFile(Out()), "") << "the redirect's own body is not the file";
+    EXPECT_TRUE(m_sink.fileSizes.empty());
+
+    const std::vector<std::string> dumps = FilesIn(m_dir / "errorlog");
+    ASSERT_EQ(dumps.size(), 1u);
+    EXPECT_THAT(dumps[0], testing::MatchesRegex(".*/errorlog/errorHead_[0-9]+\\.dat"));
+    const std::string dump = ReadFile(dumps[0]);
+    EXPECT_THAT(dump, StartsWith("GetFiled,HttpHeadResError:ReqFile[/moved/vorn_ad2.exe]\n"
+                                 "HTTP/1.1 302 Moved Temporarily\r\n"));
+    EXPECT_THAT(dump, testing::EndsWith("\r\n\r\n"));
+
+    // The caller follows the Location, resolving its host by name.
+    ASSERT_EQ(Fetch(client, client.Location()), HTTP_OK);
+    EXPECT_EQ(ReadFile(Out()), m_package);
+    EXPECT_EQ(Connections(), 2u) << "a redirect closes the connection";
+}
+
+TEST_F(HttpSocketNginxTest, RefusesAMissingFile) {
+    CHttpSocket client(&m_sink);
+    EXPECT_EQ(Fetch(client, m_server.Url("/vorn_ad2.vorn123")), HTTP_ERR_REFUSED);
+    EXPECT_EQ(ReadFile(Out()), "");
+    EXPECT_TRUE(m_sink.chunks.empty());
+    ASSERT_EQ(FilesIn(m_dir / "errorlog").size(), 1u);
+    EXPECT_THAT(ReadFile(FilesIn(m_dir / "errorlog")[0]), HasSubstr("HTTP/1.1 404 Not Found\r\n"));
+}
+
+TEST_F(HttpSocketNginxTest, ConnectsToTheOverrideAddressButNamesTheHost) {
+    CHttpSocket client(&m_sink);
+    const std::string url =
+        "http://dl.quorvane.invalid:" + std::to_string(m_server.Port()) + "/vorn_ad2.exe";
+    ASSERT_EQ(Fetch(client, url, 0, "127.0.0.1"), HTTP_OK);
+    EXPECT_EQ(ReadFile(Out()), m_package);
+    ASSERT_EQ(m_server.AccessLog().size(), 1u);
+    EXPECT_EQ(m_server.AccessLog()[0].host, "dl.quorvane.invalid");
+
+    // Without the override the name must resolve, and this one does not.
+    EXPECT_EQ(Fetch(client, url), HTTP_ERR_CONNECT);
+}
+
+TEST_F(HttpSocketNginxTest, SendsARequestForAnotherServerToThatServer) {
+    NginxServer other(m_root);
+    CHttpSocket client(&m_sink);
+    ASSERT_EQ(Fetch(client, m_server.Url("/vorn_ad2.exe")), HTTP_OK);
+    ASSERT_EQ(Fetch(client, other.Url("/vorn_ad2.exe")), HTTP_OK);
+    EXPECT_EQ(m_server.AccessLog().size(), 1u);
+    EXPECT_EQ(other.AccessLog().size(), 1u);
+}
+
+TEST_F(HttpSocketNginxTest, DownloadsAPackageLargerThan2GiB) {
+    constexpr int64_t kHugeSize = (int64_t(1) << 31) + 4096 * 3 + 17;
+    { std::ofstream sparse(m_dir / "huge.bin", std::ios::binary); }
+    ASSERT_EQ(truncate((m_dir / "huge.bin").c_str(), kHugeSize), 0);
+    m_sink.keepData = false;
+    CHttpSocket client(&m_sink);
+    OutputFile nowhere("/dev/null", "ab");
+    ASSERT_EQ(client.RequestFile(m_server.Url("/huge.bin"), "", 0, nowhere.Get()), HTTP_OK);
+
+    EXPECT_THAT(m_sink.fileSizes, ElementsAre(kHugeSize));
+    EXPECT_EQ(m_sink.LastReceived(), kHugeSize);
+    EXPECT_EQ(m_sink.chunks.back().contentLength, kHugeSize);
+    EXPECT_EQ(client.TotalRecv(), kHugeSize);
+}
+
+}  // namespace

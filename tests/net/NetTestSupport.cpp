@@ -1,0 +1,46 @@
+#include "tests/net/NetTestSupport.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+void RecordingSink::OnRecvData(const void* data, int32_t length, int64_t received,
+                               int64_t contentLength) {
+    chunks.push_back({length, received, contentLength});
+    if (keepData) m_data.append(static_cast<const char*>(data), size_t(length));
+}
+
+std::string PatternBytes(int64_t start, int64_t count) {
+    std::string bytes;
+    bytes.reserve(size_t(count));
+    for (int64_t i = start; i < start + count; ++i) bytes += char(i % 251);
+    return bytes;
+}
+
+ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& path)
+    : m_previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(path);
+}
+
+ScopedWorkingDirectory::~ScopedWorkingDirectory() {
+    std::filesystem::current_path(m_previous);
+}
+
+OutputFile::OutputFile(const std::string& path, const char* mode)
+    : m_file(fopen(path.c_str(), mode)) {
+    if (!m_file) throw std::runtime_error("cannot open " + path);
+}
+
+OutputFile::~OutputFile() {
+    fclose(m_file);
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> files;
+    std::error_code missing;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, missing)) {
+        files.push_back(entry.path().string());
+    }
+    return files;
+}

@@ -1,0 +1,67 @@
+// Helpers shared by the HTTP client tests.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "net/IDownLoadThread.h"
+
+// Remembers every call the client makes on its progress sink.
+class RecordingSink : public IDownLoadThread {
+public:
+    struct Chunk {
+        int32_t length;
+        int64_t received;
+        int64_t contentLength;
+    };
+
+    void OnRecvData(const void* data, int32_t length, int64_t received,
+                    int64_t contentLength) override;
+    void OnFileSize(int64_t contentLength) override { fileSizes.push_back(contentLength); }
+
+    // The bytes of every chunk, in order.
+    std::string Data() const { return m_data; }
+    int64_t LastReceived() const { return chunks.empty() ? 0 : chunks.back().received; }
+
+    std::vector<Chunk> chunks;
+    std::vector<int64_t> fileSizes;
+    bool keepData = true;  // off for huge bodies
+
+private:
+    std::string m_data;
+};
+
+// The misbehaving server's body bytes [start, start + count): byte i is i % 251.
+std::string PatternBytes(int64_t start, int64_t count);
+
+// Runs the scope with another working directory (the error-head dumps are
+// written relative to it).
+class ScopedWorkingDirectory {
+public:
+    explicit ScopedWorkingDirectory(const std::string& path);
+    ~ScopedWorkingDirectory();
+    ScopedWorkingDirectory(const ScopedWorkingDirectory&) = delete;
+    ScopedWorkingDirectory& operator=(const ScopedWorkingDirectory&) = delete;
+
+private:
+    std::string m_previous;
+};
+
+// An output stream opened as the launcher opens its temporary file ("ab+").
+class OutputFile {
+public:
+    explicit OutputFile(const std::string& path, const char* mode = "ab+");
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    FILE* Get() const { return m_file; }
+
+private:
+    FILE* m_file;
+};
+
+// Files in a folder, e.g. the error-head dumps in "errorlog".
+std::vector<std::string> FilesIn(const std::string& folder);

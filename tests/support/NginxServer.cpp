@@ -1,0 +1,119 @@
+#include "tests/support/NginxServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "tests/support/PythonServer.h"
+
+namespace {
+
+constexpr const char* kNginx = "/usr/sbin/nginx";
+constexpr int kStartAttempts = 5;
+constexpr auto kStartTimeout = std::chrono::seconds(10);
+constexpr auto kStartPoll = std::chrono::milliseconds(10);
+
+// A port nobody listens on right now; nginx may still lose it to a
+// neighbour, in which case the start is tried again with another.
+uint16_t PickFreePort() {
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        close(probe);
+        throw std::runtime_error("no free port");
+    }
+    close(probe);
+    return ntohs(address.sin_port);
+}
+
+bool Accepts(uint16_t port) {
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    const bool connected =
+        connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(probe);
+    return connected;
+}
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+        text.replace(at, from.size(), to);
+        at += to.size();
+    }
+}
+
+// Reads `"text"` at the stream's position (blanks before it skipped).
+std::string QuotedField(std::istringstream& in) {
+    std::string field;
+    in >> std::ws;
+    if (in.get() != '"') return field;
+    std::getline(in, field, '"');
+    return field;
+}
+
+}  // namespace
+
+NginxServer::NginxServer(const std::string& root, NginxOptions options) {
+    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+        if (TryStart(root, options)) return;
+    }
+    throw std::runtime_error("nginx did not start: " + ReadFile(m_prefix / "error.log"));
+}
+
+NginxServer::~NginxServer() = default;
+
+bool NginxServer::TryStart(const std::string& root, const NginxOptions& options) {
+    m_port = PickFreePort();
+    std::string config = ReadFile(TestServerFile("nginx.conf.in"));
+    ReplaceAll(config, "@PREFIX@", m_prefix.Path());
+    ReplaceAll(config, "@PORT@", std::to_string(m_port));
+    ReplaceAll(config, "@ROOT@", root);
+    ReplaceAll(config, "@LIMIT_RATE@", std::to_string(options.limitRateBytesPerSecond));
+    const std::string configPath = m_prefix / "nginx.conf";
+    WriteFile(configPath, config);
+
+    m_process = std::make_unique<ChildProcess>(std::vector<std::string>{
+        kNginx, "-p", m_prefix.Path(), "-c", configPath, "-e", m_prefix / "error.log"});
+    const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (m_process->HasExited()) break;
+        if (Accepts(m_port)) return true;
+        std::this_thread::sleep_for(kStartPoll);
+    }
+    m_process.reset();
+    return false;
+}
+
+std::string NginxServer::Url(const std::string& target) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + target;
+}
+
+std::vector<NginxAccess> NginxServer::AccessLog() const {
+    std::vector<NginxAccess> entries;
+    std::istringstream lines(ReadFile(m_prefix / "access.log"));
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream in(line);
+        NginxAccess entry;
+        in >> entry.connection >> entry.connectionRequests;
+        entry.request = QuotedField(in);
+        entry.range = QuotedField(in);
+        in >> entry.status >> entry.bytesSent;
+        entry.host = QuotedField(in);
+        entries.push_back(entry);
+    }
+    return entries;
+}

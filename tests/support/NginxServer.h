@@ -1,0 +1,49 @@
+// A real nginx on a free loopback port, serving a folder with Range and
+// keep-alive, for tests and the demo. Its configuration, pid, temporary files
+// and logs all live in a directory of its own, removed when it stops.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempDir.h"
+
+struct NginxOptions {
+    int64_t limitRateBytesPerSecond = 0;  // 0: as fast as it goes
+};
+
+// One line of the access log.
+struct NginxAccess {
+    long connection = 0;          // nginx's serial number of the connection
+    long connectionRequests = 0;  // 1 for the first request on a connection
+    std::string request;          // "GET /x HTTP/1.1"
+    std::string range;            // the Range header, "-" when none
+    int status = 0;
+    int64_t bytesSent = 0;  // body bytes
+    std::string host;       // the Host header
+};
+
+class NginxServer {
+public:
+    // Serves root; GET /moved/NAME answers 302 with the absolute URL of /NAME.
+    explicit NginxServer(const std::string& root, NginxOptions options = {});
+    ~NginxServer();
+    NginxServer(const NginxServer&) = delete;
+    NginxServer& operator=(const NginxServer&) = delete;
+
+    uint16_t Port() const { return m_port; }
+    // "http://127.0.0.1:<port>" followed by target.
+    std::string Url(const std::string& target) const;
+    // Every request answered so far, oldest first.
+    std::vector<NginxAccess> AccessLog() const;
+
+private:
+    bool TryStart(const std::string& root, const NginxOptions& options);
+
+    TempDir m_prefix;
+    std::unique_ptr<ChildProcess> m_process;
+    uint16_t m_port = 0;
+};

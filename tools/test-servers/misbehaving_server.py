@@ -1,0 +1,205 @@
+#!/usr/bin/env python3
+"""A download server that misbehaves on purpose, one way per request path.
+
+Bodies are the pattern byte(i) = i % 251 for i from 0, so a client can check
+what it received. Paths (query parameters in brackets, sizes in bytes):
+
+  /file [size]              a well-behaved resource: 200, or 206 for a Range
+  /echo                     200 whose body is the request head as received
+  /stall [size, send]       Content-Length size, sends `send` bytes, then nothing
+  /silent                   reads the request and never answers
+  /close-early [size, send] Content-Length size, sends `send` bytes, closes
+  /extra [size, extra]      Content-Length size, sends size + extra bytes
+  /chunked [size, chunk]    chunked coding with extensions and a trailer
+  /bad-chunk [size]         one good chunk, then a size line that is not hex
+  /big-head [total]         a head of exactly `total` bytes, body "hello"
+  /ignore-range [size]      200 with the whole body even for a Range request
+  /no-length-close [size]   no Content-Length, sends the body and closes
+  /no-length-open [size]    no Content-Length, sends the body, stays open
+  /wrong-range [size, shift] 206 whose Content-Range starts `shift` bytes late
+  /status [code, location]  that status, with a Location when given
+  /raw [reply, then]        sends `reply` verbatim; then=close (default) or open
+
+A connection serves further requests after an answer that leaves it usable.
+With --log FILE one line per request is appended: "<connection> <target> <range>".
+"""
+
+import argparse
+import threading
+
+import rawhttp
+
+PATTERN = bytes(i % 251 for i in range(251))
+
+
+def body(start, end):
+    """Pattern bytes [start, end)."""
+    first = start % 251
+    count = end - start
+    repeats = (first + count) // 251 + 1
+    return (PATTERN * repeats)[first:first + count]
+
+
+def head(status, headers):
+    lines = ["HTTP/1.1 " + status] + [f"{name}: {value}" for name, value in headers]
+    return ("\r\n".join(lines) + "\r\n\r\n").encode("latin-1")
+
+
+def well_behaved(conn, request):
+    size = request.int_param("size", 1000)
+    start = request.range_start()
+    if start is None or start >= size:
+        conn.sendall(head("200 OK", [("Content-Length", size)]) + body(0, size))
+    else:
+        conn.sendall(head("206 Partial Content", [
+            ("Content-Length", size - start),
+            ("Content-Range", f"bytes {start}-{size - 1}/{size}")]) + body(start, size))
+    return True
+
+
+def echo(conn, request):
+    conn.sendall(head("200 OK", [("Content-Length", len(request.raw))]) + request.raw)
+    return True
+
+
+def stall(conn, request):
+    size, send = request.int_param("size", 1000), request.int_param("send", 100)
+    conn.sendall(head("200 OK", [("Content-Length", size)]) + body(0, send))
+    rawhttp.hold_open(conn)
+    return False
+
+
+def silent(conn, request):
+    rawhttp.hold_open(conn)
+    return False
+
+
+def close_early(conn, request):
+    size, send = request.int_param("size", 1000), request.int_param("send", 500)
+    conn.sendall(head("200 OK", [("Content-Length", size)]) + body(0, send))
+    return False
+
+
+def extra(conn, request):
+    size, more = request.int_param("size", 1000), request.int_param("extra", 100)
+    conn.sendall(head("200 OK", [("Content-Length", size)]) + body(0, size + more))
+    return True
+
+
+def chunked(conn, request):
+    size, chunk = request.int_param("size", 1000), request.int_param("chunk", 100)
+    out = head("200 OK", [("Transfer-Encoding", "chunked")])
+    for index, start in enumerate(range(0, size, chunk)):
+        piece = body(start, min(start + chunk, size))
+        extension = ";name=value" if index == 1 else ""
+        out += f"{len(piece):x}{extension}\r\n".encode() + piece + b"\r\n"
+    out += b"0\r\nX-Trailer: done\r\n\r\n"
+    conn.sendall(out)
+    return True
+
+
+def bad_chunk(conn, request):
+    size = request.int_param("size", 100)
+    conn.sendall(head("200 OK", [("Transfer-Encoding", "chunked")]) +
+                 f"{size:x}\r\n".encode() + body(0, size) + b"\r\nzz\r\nxx\r\n")
+    return False
+
+
+def big_head(conn, request):
+    total = request.int_param("total", 1024)
+    start = head("200 OK", [("Content-Length", 5)])[:-2]
+    padding = total - len(start) - len("X-Pad: \r\n\r\n")
+    conn.sendall(start + b"X-Pad: " + b"p" * padding + b"\r\n\r\n" + b"hello")
+    return True
+
+
+def ignore_range(conn, request):
+    size = request.int_param("size", 1000)
+    conn.sendall(head("200 OK", [("Content-Length", size)]) + body(0, size))
+    return True
+
+
+def no_length(conn, request, keep_open):
+    size = request.int_param("size", 1000)
+    conn.sendall(head("200 OK", []) + body(0, size))
+    if keep_open:
+        rawhttp.hold_open(conn)
+    return False
+
+
+def wrong_range(conn, request):
+    size, shift = request.int_param("size", 1000), request.int_param("shift", 10)
+    start = (request.range_start() or 0) + shift
+    conn.sendall(head("206 Partial Content", [
+        ("Content-Length", size - start),
+        ("Content-Range", f"bytes {start}-{size - 1}/{size}")]) + body(start, size))
+    return True
+
+
+def status(conn, request):
+    code = request.query.get("code", "404")
+    headers = [("Content-Length", 0)]
+    if "location" in request.query:
+        headers.append(("Location", request.query["location"]))
+    conn.sendall(head(f"{code} Status", headers))
+    return True
+
+
+def raw(conn, request):
+    conn.sendall(request.query.get("reply", "").encode("latin-1"))
+    if request.query.get("then", "close") == "open":
+        rawhttp.hold_open(conn)
+    return False
+
+
+BEHAVIOURS = {
+    "/file": well_behaved,
+    "/echo": echo,
+    "/stall": stall,
+    "/silent": silent,
+    "/close-early": close_early,
+    "/extra": extra,
+    "/chunked": chunked,
+    "/bad-chunk": bad_chunk,
+    "/big-head": big_head,
+    "/ignore-range": ignore_range,
+    "/no-length-close": lambda conn, request: no_length(conn, request, keep_open=False),
+    "/no-length-open": lambda conn, request: no_length(conn, request, keep_open=True),
+    "/wrong-range": wrong_range,
+    "/status": status,
+    "/raw": raw,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--log", help="append one line per request to this file")
+    args = parser.parse_args()
+    log_lock = threading.Lock()
+
+    def log(connection_id, request):
+        if not args.log:
+            return
+        with log_lock, open(args.log, "a", encoding="latin-1") as out:
+            out.write(f"{connection_id} {request.target} {request.headers.get('range', '-')}\n")
+
+    def handle_connection(conn, connection_id):
+        while True:
+            request = rawhttp.read_request(conn)
+            if request is None:
+                return
+            log(connection_id, request)
+            behaviour = BEHAVIOURS.get(request.path)
+            if behaviour is None:
+                conn.sendall(head("404 Not Found", [("Content-Length", 0)]))
+                continue
+            if not behaviour(conn, request):
+                return
+
+    rawhttp.serve(handle_connection, args.port)
+
+
+if __name__ == "__main__":
+    main()
