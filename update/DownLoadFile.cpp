@@ -21,11 +21,6 @@ constexpr int kAttempts = 4;
 constexpr int kRenames = 3;
 constexpr unsigned kRenamePauseMs = 1000;
 
-// Results of CHttpSocket::RequestFile that DownLoadFile tells apart.
-constexpr int kHttpDone = 0;
-constexpr int kHttpRefused = 6;
-constexpr int kHttpRedirect = 9;
-
 std::string TempFilePath(const std::string& installDir) {
     char name[32];
     snprintf(name, sizeof name, "/%d%s", 0, ".bak");
@@ -69,7 +64,7 @@ int DownLoadThread::DownLoadFile(const std::string& name) {
 
         const std::string url = AttemptUrl(server.szUrl, name, attempt, disguise);
         int result = m_pHttp->RequestFile(url, server.szAddress, offset, file);
-        if (result == kHttpRedirect && !m_bHandedOver) {
+        if (result == HTTP_REDIRECT && !m_bHandedOver) {
             // The redirect's host is looked up by name.
             const std::string location = m_pHttp->Location();
             result = m_pHttp->RequestFile(location, "", offset, file);
@@ -77,11 +72,11 @@ int DownLoadThread::DownLoadFile(const std::string& name) {
         fclose(file);
 
         if (m_bHandedOver) return kDownloadFailed;
-        if (result == kHttpDone) return MoveIntoPlace(tempPath, targetPath);
-        if (result == kHttpRedirect) return kDownloadRedirectedTwice;
+        if (result == HTTP_OK) return MoveIntoPlace(tempPath, targetPath);
+        if (result == HTTP_REDIRECT) return kDownloadRedirectedTwice;
         // A refused answer may have come from a server that holds another
         // file; the next attempt starts from nothing.
-        if (result == kHttpRefused) unlink(tempPath.c_str());
+        if (result == HTTP_ERR_REFUSED) unlink(tempPath.c_str());
         AdvanceServer();
     }
     return kDownloadFailed;

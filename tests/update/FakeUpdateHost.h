@@ -4,10 +4,12 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "update/UpdateHost.h"
 
 class FakeUpdateHost : public IUpdateHost {
@@ -21,11 +23,14 @@ public:
         m_status.SetRedraw([this](const StatusSnapshot& shown) {
             std::lock_guard<std::mutex> guard(m_mutex);
             m_redraws.push_back(shown);
+            m_redrawTicks.push_back(redrawClock());
         });
     }
 
     LaunchConfig config;
     int32_t debugLaunch = 0;
+    // Read at every redraw; set before the worker starts.
+    std::function<uint32_t()> redrawClock = platform::TickCountMs;
 
     LaunchConfig& Config() override { return config; }
     int32_t DebugLaunch() const override { return debugLaunch; }
@@ -64,6 +69,12 @@ public:
         return m_redraws;
     }
 
+    // The value of redrawClock at each redraw.
+    std::vector<uint32_t> RedrawTicks() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        return m_redrawTicks;
+    }
+
 private:
     StatusChannel m_status;
     // Guards the records below: the worker thread writes, the test reads.
@@ -72,4 +83,5 @@ private:
     std::vector<bool> m_finishes;
     std::vector<Message> m_messages;
     std::vector<StatusSnapshot> m_redraws;
+    std::vector<uint32_t> m_redrawTicks;
 };
