@@ -20,6 +20,8 @@ constexpr double kPercentLargePx = 22.0;
 constexpr double kPercentSmallPx = 20.0;
 constexpr double kCharPx = 18.0;
 
+constexpr double kOutlineTolerance = 0.25;
+
 constexpr float kBlankAdvance = 15.0f;
 constexpr double kNarrowCharWidth = 20.0;
 constexpr double kNarrowCharShare = 0.25;
@@ -146,6 +148,9 @@ cairo_surface_t* RenderSkin(const SkinImages& images, const SkinFont& font,
     cairo_surface_t* surface =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSkinWidth, kSkinHeight);
     cairo_t* cr = cairo_create(surface);
+    // Text outlines are flattened to a quarter pixel: stroking them is most of
+    // a frame's cost, and a finer curve shows no difference.
+    cairo_set_tolerance(cr, kOutlineTolerance);
 
     // The surface starts transparent, so the globe can be copied rather than
     // blended.

@@ -1,0 +1,47 @@
+// Pictures with known colours in place of the artwork, so that every pixel of
+// a composition says which element put it there, and helpers to read it.
+#pragma once
+
+#include <cairo.h>
+
+#include <cstdint>
+#include <string>
+
+#include "skin/SkinImages.h"
+#include "tests/support/TempDir.h"
+#include "update/StatusChannel.h"
+
+// Opaque colours (0xAARRGGBB) of the stand-in pictures.
+inline constexpr uint32_t kGlobeColour = 0xff102030;
+inline constexpr uint32_t kDashedColour = 0xff20c040;
+inline constexpr uint32_t kSolidColour = 0xffe01010;
+inline constexpr uint32_t kBoatColour = 0xfff0f000;
+
+// Owns a table of stand-in pictures at the artwork's sizes.
+class StandInImages {
+public:
+    StandInImages();
+    ~StandInImages();
+    StandInImages(const StandInImages&) = delete;
+    StandInImages& operator=(const StandInImages&) = delete;
+
+    // A copy of the table; its pictures stay owned here.
+    SkinImages Table() const { return m_images; }
+
+private:
+    SkinImages m_images;
+};
+
+// An empty table with a window: only the text is drawn.
+SkinImages TextOnlyTable();
+
+// Renders, writes the frame as a PNG file into dir and returns it read back.
+cairo_surface_t* RenderThroughPng(const TempDir& dir, const SkinImages& images,
+                                  const StatusSnapshot& state, int osClass = 0);
+
+uint32_t PixelAt(cairo_surface_t* surface, int x, int y);
+
+// Pixels that are neither transparent nor of the given picture colours: the
+// drawn text.
+bool IsInk(uint32_t pixel);
+int CountInk(cairo_surface_t* surface, int left, int top, int width, int height);
