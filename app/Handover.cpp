@@ -55,6 +55,8 @@ void Handover::Finish(bool failed) {
         m_seams.startTrackingEvents();
     }
     m_hPackProcess = package;
+    // A package runs once per launcher run; a watcher left from an earlier one
+    // has ended its wait, since the mode left MODE_INSTALL when it did.
     if (m_watcher.joinable()) m_watcher.join();
     m_watcher = std::thread(&Handover::WatchInstaller, this);
     m_host.PostHideWindow();
