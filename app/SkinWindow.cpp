@@ -1,0 +1,126 @@
+#include "app/SkinWindow.h"
+
+namespace {
+
+struct ShowRequest {
+    GtkWidget* window;
+    bool show;
+};
+
+gboolean ApplyShow(gpointer data) {
+    auto* request = static_cast<ShowRequest*>(data);
+    if (request->show) {
+        gtk_widget_show(request->window);
+        gtk_window_present(GTK_WINDOW(request->window));
+    } else {
+        gtk_widget_hide(request->window);
+    }
+    delete request;
+    return G_SOURCE_REMOVE;
+}
+
+gboolean QueueDraw(gpointer window) {
+    gtk_widget_queue_draw(static_cast<GtkWidget*>(window));
+    return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+SkinWindow::~SkinWindow() {
+    std::lock_guard<std::mutex> guard(m_frameLock);
+    if (m_frame) cairo_surface_destroy(m_frame);
+}
+
+void SkinWindow::Create(int width, int height, cairo_surface_t* shape) {
+    m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWindow* window = GTK_WINDOW(m_window);
+    gtk_window_set_title(window, "Quorvane 3D");
+    gtk_window_set_decorated(window, FALSE);
+    gtk_window_set_resizable(window, FALSE);
+    gtk_window_set_skip_taskbar_hint(window, TRUE);
+    gtk_window_set_skip_pager_hint(window, TRUE);
+    gtk_window_set_default_size(window, width, height);
+    gtk_widget_set_size_request(m_window, width, height);
+    gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+    gtk_widget_set_app_paintable(m_window, TRUE);
+
+    GdkScreen* screen = gtk_widget_get_screen(m_window);
+    if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen)) gtk_widget_set_visual(m_window, rgba);
+
+    gtk_widget_add_events(m_window, GDK_BUTTON_PRESS_MASK | GDK_KEY_PRESS_MASK);
+    g_signal_connect(m_window, "draw", G_CALLBACK(OnDraw), this);
+    g_signal_connect(m_window, "button-press-event", G_CALLBACK(OnButtonPress), this);
+    g_signal_connect(m_window, "key-press-event", G_CALLBACK(OnKeyPress), this);
+    g_signal_connect(m_window, "delete-event", G_CALLBACK(OnDeleteEvent), this);
+
+    gtk_widget_realize(m_window);
+    if (shape && !gdk_screen_is_composited(screen)) {
+        // Without a compositor the alpha is not blended, so cut the window to
+        // the opaque part of the globe instead.
+        cairo_region_t* region = gdk_cairo_region_create_from_surface(shape);
+        gtk_widget_shape_combine_region(m_window, region);
+        cairo_region_destroy(region);
+    }
+    gtk_widget_show(m_window);
+}
+
+void SkinWindow::Publish(cairo_surface_t* frame) {
+    {
+        std::lock_guard<std::mutex> guard(m_frameLock);
+        if (m_frame) cairo_surface_destroy(m_frame);
+        m_frame = frame;
+    }
+    if (m_window) g_idle_add(QueueDraw, m_window);
+}
+
+void SkinWindow::PostShow(bool show) {
+    if (!m_window) return;
+    g_idle_add(ApplyShow, new ShowRequest{m_window, show});
+}
+
+gboolean SkinWindow::OnDraw(GtkWidget*, cairo_t* cr, gpointer self) {
+    auto* window = static_cast<SkinWindow*>(self);
+    cairo_surface_t* frame = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(window->m_frameLock);
+        if (window->m_frame) frame = cairo_surface_reference(window->m_frame);
+    }
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    if (frame) {
+        cairo_set_source_surface(cr, frame, 0, 0);
+        cairo_paint(cr);
+        cairo_surface_destroy(frame);
+    } else {
+        cairo_set_source_rgba(cr, 0, 0, 0, 0);
+        cairo_paint(cr);
+    }
+    return TRUE;
+}
+
+gboolean SkinWindow::OnButtonPress(GtkWidget* widget, GdkEventButton* event, gpointer) {
+    if (event->type == GDK_BUTTON_PRESS && event->button == GDK_BUTTON_PRIMARY) {
+        gtk_window_begin_move_drag(GTK_WINDOW(widget), static_cast<gint>(event->button),
+                                   static_cast<gint>(event->x_root),
+                                   static_cast<gint>(event->y_root), event->time);
+    }
+    return TRUE;
+}
+
+gboolean SkinWindow::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer) {
+    switch (event->keyval) {
+        case GDK_KEY_Escape:
+        case GDK_KEY_Return:
+        case GDK_KEY_KP_Enter:
+        case GDK_KEY_ISO_Enter:
+            return TRUE;
+        case GDK_KEY_F4:
+            return (event->state & GDK_MOD1_MASK) ? TRUE : FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+gboolean SkinWindow::OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer) {
+    // The window manager's close request is refused: only the launcher ends itself.
+    return TRUE;
+}

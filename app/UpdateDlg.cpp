@@ -1,0 +1,161 @@
+#include "app/UpdateDlg.h"
+
+#include <cstdio>
+#include <thread>
+
+#include "app/LauncherConfiguration.h"
+#include "net/ResolveHostIP.h"
+#include "platform/Process.h"
+#include "skin/RenderSkin.h"
+#include "skin/SkinImages.h"
+#include "telemetry/LaunchRecord.h"
+#include "telemetry/TrackingEvents.h"
+#include "update/DownLoadThread.h"
+
+uint32_t g_dwInstallStartTick = 0;
+
+namespace {
+
+constexpr int kDefaultWidth = 764;
+constexpr int kDefaultHeight = 915;
+constexpr guint kWatchdogMs = 15000;
+
+bool NamesDebugSetting(const std::string& commandLine) {
+    return commandLine.find("DEBUG=TRUE") != std::string::npos ||
+           commandLine.find("DEBUG=FALSE") != std::string::npos;
+}
+
+// The main loop when there is no display: timers and posted work still run.
+GMainLoop* HeadlessLoop() {
+    static GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    return loop;
+}
+
+// Reports never delay the launcher: the thread is not waited for.
+void StartTrackingEventsThread() {
+    const uint32_t installStartTick = g_dwInstallStartTick;
+    std::thread([installStartTick] { telemetry::SendTrackingEvents(installStartTick); }).detach();
+}
+
+}  // namespace
+
+CUpdateDlg::CUpdateDlg(const std::string& commandLine, bool hasDisplay)
+    : m_hasDisplay(hasDisplay),
+      m_handover(*this, Handover::SystemSeams(StartTrackingEventsThread)),
+      m_hostLink(*this) {
+    m_config.m_strCmdLine = commandLine;
+    m_status.SetRedraw([this](const StatusSnapshot& state) { Redraw(state); });
+
+    ConfigServices services = SystemConfigServices();
+    services.resolveHost = [this](const std::string& url) { return ResolveHostIP(*this, url); };
+    services.sendLaunchRecord = [](int osClass) { telemetry::SendLaunchRecord(osClass); };
+    SettleLaunchConfig(m_config, services, &g_dwInstallStartTick);
+}
+
+CUpdateDlg::~CUpdateDlg() = default;
+
+void CUpdateDlg::DoModal() {
+    OnInitDialog();
+    if (m_hasDisplay) {
+        gtk_main();
+    } else {
+        g_main_loop_run(HeadlessLoop());
+    }
+}
+
+void CUpdateDlg::OnInitDialog() {
+    if (m_hasDisplay) {
+        m_font = SelectSkinFont(m_config.m_nOsClass);
+        InstallSkinFontAliases();
+        LoadSkinImages(this);
+        cairo_surface_t* globe = SkinImagesTable().slots[kGlobeSlot];
+        const int width = globe ? cairo_image_surface_get_width(globe) : kDefaultWidth;
+        const int height = globe ? cairo_image_surface_get_height(globe) : kDefaultHeight;
+        m_window.Create(width, height, globe);
+        Redraw(m_status.Snapshot());
+    }
+
+    if (NamesDebugSetting(m_config.m_strCmdLine)) {
+        m_bDebugLaunch = 1;
+        StartUpdate();
+    } else {
+        m_bDebugLaunch = 0;
+        m_hostLink.ConnectHostPlatform();
+    }
+}
+
+void CUpdateDlg::Redraw(const StatusSnapshot& state) {
+    if (!m_hasDisplay) return;
+    if (cairo_surface_t* frame = RenderSkin(SkinImagesTable(), m_font, state)) {
+        m_window.Publish(frame);
+    }
+}
+
+void CUpdateDlg::StartUpdate() {
+    {
+        std::lock_guard<std::mutex> guard(m_workerLock);
+        if (m_pWorker && m_pWorker->Running()) {
+            // A worker must never be destroyed while its thread runs; a second
+            // start request (a host that says "ready" twice) is refused.
+            fprintf(stderr, "vorn-launcher: the update is already running\n");
+            return;
+        }
+        if (m_pWorker) m_pWorker->Join();
+        m_pWorker = std::make_unique<DownLoadThread>(*this);
+        m_pWorker->PrepareJob();
+        m_pWorker->Start();
+    }
+    // The watchdog lives on the main thread whichever thread starts the work.
+    g_main_context_invoke(nullptr, ArmWatchdogOnMainThread, this);
+}
+
+gboolean CUpdateDlg::ArmWatchdogOnMainThread(gpointer self) {
+    static_cast<CUpdateDlg*>(self)->ArmWatchdog();
+    return G_SOURCE_REMOVE;
+}
+
+void CUpdateDlg::ArmWatchdog() {
+    if (m_nTimerId >= 0) g_source_remove(static_cast<guint>(m_nTimerId));
+    m_nTimerId = static_cast<int>(g_timeout_add(kWatchdogMs, OnTimer, this));
+}
+
+int64_t CUpdateDlg::WorkerBytesReceived() {
+    std::lock_guard<std::mutex> guard(m_workerLock);
+    return m_pWorker ? m_pWorker->TotalRecv() : 0;
+}
+
+gboolean CUpdateDlg::OnTimer(gpointer self) {
+    auto* dialog = static_cast<CUpdateDlg*>(self);
+    dialog->m_nTimerId = -1;  // one shot per start of the work
+    if (dialog->WorkerBytesReceived() == 0) {
+        dialog->ShowMessage("您的网络异常,连接更新服务器失败,请检查您的网络稍后再试!",
+                            platform::MessageIcon::None);
+        dialog->Finish(true);
+    }
+    return G_SOURCE_REMOVE;
+}
+
+void CUpdateDlg::Finish(bool failed) {
+    m_handover.Finish(failed);
+}
+
+void CUpdateDlg::EndProcess() {
+    platform::TerminateSelf();
+}
+
+void CUpdateDlg::ShowMessage(const std::string& text, platform::MessageIcon icon) {
+    platform::ShowMessageBox(text, icon);
+}
+
+void CUpdateDlg::QuitMainLoop() {
+    g_idle_add(
+        [](gpointer hasDisplay) -> gboolean {
+            if (hasDisplay) {
+                gtk_main_quit();
+            } else {
+                g_main_loop_quit(HeadlessLoop());
+            }
+            return G_SOURCE_REMOVE;
+        },
+        m_hasDisplay ? this : nullptr);
+}

@@ -1,0 +1,89 @@
+// The launcher's only window and its controller: it owns the configuration,
+// the status channel, the update worker, the watchdog, the host link and the
+// hand-over.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "app/Handover.h"
+#include "app/SkinWindow.h"
+#include "hostlink/HostLink.h"
+#include "hostlink/HostLinkOwner.h"
+#include "net/IHandOver.h"
+#include "skin/SkinFont.h"
+#include "update/UpdateHost.h"
+
+class DownLoadThread;
+
+// The tick at which the install mode was chosen, 0 otherwise; written by the
+// constructor before any other thread exists.
+extern uint32_t g_dwInstallStartTick;
+
+// One object plays every role the parts of the launcher ask of the controller:
+// the worker's host, the hand-over's host, the host link's owner and the
+// resolver's hand-over.
+class CUpdateDlg : public IUpdateHost,
+                   public IHandoverHost,
+                   public hostlink::IHostLinkOwner,
+                   public IHandOver {
+public:
+    // Settles the configuration; may end the process (second launcher,
+    // "/regserver", failed host lookup).
+    CUpdateDlg(const std::string& commandLine, bool hasDisplay);
+    ~CUpdateDlg() override;
+
+    // Opens the window and runs the main loop until it is quit.
+    void DoModal();
+    // Creates a fresh worker for the current mode, starts it and arms the
+    // watchdog. Any thread.
+    void StartUpdate() override;
+
+    // The worker's and the hand-over's view.
+    LaunchConfig& Config() override { return m_config; }
+    int32_t DebugLaunch() const override { return m_bDebugLaunch; }
+    StatusChannel& Status() override { return m_status; }
+    void Finish(bool failed) override;
+    void ShowMessage(const std::string& text, platform::MessageIcon icon) override;
+    vnMutex& WindowLock() override { return m_status.Lock(); }
+    void PostHideWindow() override { m_window.PostShow(false); }
+    void PostShowWindow() override { m_window.PostShow(true); }
+    uint32_t InstallStartTick() const override { return g_dwInstallStartTick; }
+
+    // The host link's view.
+    const std::string& CommandLine() const override { return m_config.m_strCmdLine; }
+    const std::string& RunMarker() const override { return m_config.m_szRunMarker; }
+    void ShowWindowAsync(bool show) override { m_window.PostShow(show); }
+    void QuitMainLoop() override;
+    void EndProcess() override;
+
+private:
+    void OnInitDialog();
+    void Redraw(const StatusSnapshot& state);
+    void ArmWatchdog();  // main thread
+    static gboolean OnTimer(gpointer self);
+    static gboolean ArmWatchdogOnMainThread(gpointer self);
+    int64_t WorkerBytesReceived();
+
+    LaunchConfig m_config;   // written by the constructor; later only m_nMode changes
+    StatusChannel m_status;  // owns m_lock and the status texts
+    // 1 when the command line names a DEBUG setting; written once by the main
+    // thread before any worker exists.
+    std::atomic<int32_t> m_bDebugLaunch{0};
+    const bool m_hasDisplay;
+
+    // Serialises StartUpdate callers (window, watcher and host threads) and
+    // guards m_pWorker; never held while waiting for the main thread.
+    std::mutex m_workerLock;
+    std::unique_ptr<DownLoadThread> m_pWorker;
+
+    int m_nTimerId = -1;  // main thread only: the watchdog's source id, -1 when none
+    SkinWindow m_window;  // GTK side on the main thread; Publish from any thread
+    SkinFont m_font;      // chosen on the main thread before the first worker starts
+
+    Handover m_handover;             // serialised by the window's lock
+    hostlink::CHostLink m_hostLink;  // connected once, on the main thread
+};
