@@ -19,7 +19,8 @@ constexpr const char* kLaunchLockName = "Launch";
 constexpr const char* kOldSystemSuffix = "vorn_dir/";
 
 bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // A text that does not fit its field is unusable: an empty result, never a
@@ -98,7 +99,8 @@ std::string ScanInstallDrive(const LaunchConfig& config, ConfigServices& service
         const std::string candidate = WithoutTrailingSlash(root) + "/" + suffix;
         // A candidate with the old-system suffix never equals a volume root.
         bool isFixedRoot = false;
-        for (const std::string& fixed : kept) isFixedRoot |= WithoutTrailingSlash(fixed) + "/" == candidate;
+        for (const std::string& fixed : kept)
+            isFixedRoot |= WithoutTrailingSlash(fixed) + "/" == candidate;
         if (!isFixedRoot) continue;
         if (ProbeWritable(candidate + "vornTemp")) {
             chosen = WithoutTrailingSlash(root);
@@ -125,7 +127,8 @@ void SettleLaunchConfig(LaunchConfig& config, ConfigServices& services,
     config.m_szUpdateUrl = Bounded(build::kUpdateUrl, capacity::kUrl);
     config.m_szUpdateUrlBak = Bounded(build::kUpdateUrlBak, capacity::kUrl);
 
-    config.m_szGamePackAddr = Bounded(services.resolveHost(config.m_szGamePackUrl), capacity::kAddress);
+    config.m_szGamePackAddr =
+        Bounded(services.resolveHost(config.m_szGamePackUrl), capacity::kAddress);
     config.m_szGamePackAddrBak =
         Bounded(services.resolveHost(config.m_szGamePackUrlBak), capacity::kAddress);
     config.m_szUpdateAddr = Bounded(services.resolveHost(config.m_szUpdateUrl), capacity::kAddress);
@@ -135,10 +138,12 @@ void SettleLaunchConfig(LaunchConfig& config, ConfigServices& services,
     config.m_szPackName = "vorn_ad2.exe";
     config.m_szGameDir = "vorn";
     const size_t slash = services.executablePath.rfind('/');
-    config.m_szExeName = Bounded(services.executablePath.substr(slash == std::string::npos ? 0 : slash + 1),
-                                 capacity::kName);
+    config.m_szExeName =
+        Bounded(services.executablePath.substr(slash == std::string::npos ? 0 : slash + 1),
+                capacity::kName);
 
-    config.m_szInstallDir = Bounded(CandidateFromCurrentDir(config, services), capacity::kInstallDir);
+    config.m_szInstallDir =
+        Bounded(CandidateFromCurrentDir(config, services), capacity::kInstallDir);
     config.m_szLocalVerFile = "localVer.dat";
 
     bool found = false;
@@ -151,7 +156,8 @@ void SettleLaunchConfig(LaunchConfig& config, ConfigServices& services,
             found = true;
         }
     }
-    if (!found && !config.m_szInstallDir.empty() && GameInstalledIn(config.m_szInstallDir, config)) {
+    if (!found && !config.m_szInstallDir.empty() &&
+        GameInstalledIn(config.m_szInstallDir, config)) {
         found = true;
     }
     if (found) {
@@ -182,7 +188,8 @@ void SettleLaunchConfig(LaunchConfig& config, ConfigServices& services,
     config.m_szRunMarker = Bounded(config.m_szInstallDir + "/load_vorn_temp", capacity::kRunMarker);
     if (config.m_szRunMarker.empty()) return;
     if (access(config.m_szRunMarker.c_str(), F_OK) != 0) {
-        const int fd = open(config.m_szRunMarker.c_str(), O_CREAT | O_TRUNC | O_RDONLY | O_CLOEXEC, 0644);
+        const int fd =
+            open(config.m_szRunMarker.c_str(), O_CREAT | O_TRUNC | O_RDONLY | O_CLOEXEC, 0644);
         if (fd >= 0) close(fd);
     } else if (config.m_nMode != MODE_INSTALL) {
         refuseSecondLauncher("游戏正在下载更新中！");

@@ -39,8 +39,7 @@ ConfigServices SystemConfigServices();
 
 // Runs the configuration steps in order. Sets *installStartTick when the
 // install mode is chosen.
-void SettleLaunchConfig(LaunchConfig& config, ConfigServices& services,
-                        uint32_t* installStartTick);
+void SettleLaunchConfig(LaunchConfig& config, ConfigServices& services, uint32_t* installStartTick);
 
 // The install directory chosen by the volume scan, with the probe file left
 // open in it (exposed for tests).

@@ -1,5 +1,3 @@
-#include "app/LauncherConfiguration.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,6 +5,7 @@
 #include <map>
 #include <vector>
 
+#include "app/LauncherConfiguration.h"
 #include "platform/Paths.h"
 #include "tests/support/TempDir.h"
 
@@ -18,11 +17,13 @@ struct Terminated {};
 // space of each folder set by the test.
 class VolumesWithFreeSpace : public platform::IVolumes {
 public:
-    explicit VolumesWithFreeSpace(std::unique_ptr<platform::IVolumes> real) : m_real(std::move(real)) {}
+    explicit VolumesWithFreeSpace(std::unique_ptr<platform::IVolumes> real)
+        : m_real(std::move(real)) {}
     std::vector<platform::Volume> FixedVolumes() override { return m_real->FixedVolumes(); }
     std::optional<uint64_t> FreeBytes(const std::string& path) override {
         auto it = freeBytes.find(path);
-        return it == freeBytes.end() ? m_real->FreeBytes(path) : std::optional<uint64_t>(it->second);
+        return it == freeBytes.end() ? m_real->FreeBytes(path)
+                                     : std::optional<uint64_t>(it->second);
     }
     std::string VolumeOf(const std::string& path) override { return m_real->VolumeOf(path); }
 
@@ -148,12 +149,13 @@ TEST_F(LauncherConfigurationTest, StoredDirectoryIsUsedOnlyWhenItHoldsTheGame) {
     platform::OpenUserSettings()->WriteString("QuorvaneInstallDic", stored);
     platform::CreateDirectories(stored);
 
-    Settle();  // no game there: the next candidates decide
+    Settle();  // no game there: the next candidates decide, and are remembered
     EXPECT_EQ(config.m_nMode, MODE_INSTALL);
     EXPECT_NE(config.m_szInstallDir, stored);
+    EXPECT_EQ(StoredInstallDir(), config.m_szInstallDir);
 
     InstallGameIn(stored);
-    config.m_szInstallDir.clear();
+    platform::OpenUserSettings()->WriteString("QuorvaneInstallDic", stored);
     Settle();
     EXPECT_EQ(config.m_nMode, MODE_LAUNCH);
     EXPECT_EQ(config.m_szInstallDir, stored);
@@ -240,7 +242,8 @@ TEST_F(LauncherConfigurationTest, SecondLauncherIsRefusedWithTheMessageOfItsMode
         launcherDir = dir / "vorn";
         platform::CreateDirectories(launcherDir);
         if (c.installed) InstallGameIn(dir.Path());
-        const std::string marker = (c.installed ? dir.Path() : home / "data/Velmora") + "/load_vorn_temp";
+        const std::string marker =
+            (c.installed ? dir.Path() : home / "data/Velmora") + "/load_vorn_temp";
         unlink(marker.c_str());
         if (c.markerPresent) {
             platform::CreateDirectories(home / "data/Velmora");
