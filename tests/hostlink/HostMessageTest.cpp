@@ -59,6 +59,8 @@ TEST(HostMessageTest, DecodesEachRecord) {
         {"restart length beyond the record", Record(11, Text("xy"), 3), Kind::Relaunch, "xy"},
         {"restart length beyond every buffer", Record(11, Text("xyz"), 0xFFFFFFFF), Kind::Relaunch,
          "xyz"},
+        {"record larger than the buffer", Record(11, Text(std::string(70000, 'r'))),
+         Kind::Relaunch, std::string(127, 'r')},
         {"refused connection", Record(12, {}), Kind::ReportRefusedConnection, ""},
         {"refused connection with payload", Record(12, Text("ignored")),
          Kind::ReportRefusedConnection, ""},

@@ -1,0 +1,48 @@
+#include "telemetry/LaunchRecord.h"
+
+#include <system_error>
+#include <thread>
+
+#include "telemetry/HttpPost.h"
+
+namespace telemetry {
+
+namespace {
+
+bool RecordDeliveredBefore(const ReportContext& context) {
+    const std::unique_ptr<platform::ISettingsStore> store = context.openSettings();
+    if (!store) return false;
+    if (!store->KeyExists()) {
+        store->CreateKey();
+        return false;
+    }
+    return store->ReadDword(kReportSignValue).value_or(0) != 0;
+}
+
+// A store that cannot be written only loses the flag: the next start reports again.
+void MarkRecordDelivered(const ReportContext& context) {
+    const std::unique_ptr<platform::ISettingsStore> store = context.openSettings();
+    if (store && (store->KeyExists() || store->CreateKey())) store->WriteDword(kReportSignValue, 1);
+}
+
+}  // namespace
+
+bool SendLaunchRecord(int osClass, const ReportContext& context) {
+    if (RecordDeliveredBefore(context)) return false;
+    try {
+        std::thread([osClass, context] { DeliverLaunchRecord(osClass, context); }).detach();
+    } catch (const std::system_error&) {
+        return false;  // no thread, no record this time
+    }
+    return true;
+}
+
+int DeliverLaunchRecord(int osClass, const ReportContext& context) {
+    const std::string body = "mac=" + context.macText() + "&os=" + std::to_string(osClass);
+    std::string response;
+    const int result = HttpPost(response, context.statsUrl + kLaunchRecordPath, body);
+    if (result == 0) MarkRecordDelivered(context);
+    return result;
+}
+
+}  // namespace telemetry

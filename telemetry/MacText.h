@@ -1,0 +1,35 @@
+// The MAC text that reports carry: the hardware address of the first wired
+// Ethernet interface as upper-case hex digits without separators.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "telemetry/NetworkInterfaces.h"
+
+namespace telemetry {
+
+// The text of the first Ethernet interface that is neither loopback nor
+// wireless; empty when there is none.
+std::string FirstEthernetMacText(const std::vector<NetworkInterface>& interfaces);
+
+// Looks the text up once it has been found; while none has been found, every
+// call looks again. Safe to call from any thread.
+class MacTextCache {
+public:
+    using InterfaceLister = std::function<std::vector<NetworkInterface>()>;
+    explicit MacTextCache(InterfaceLister listInterfaces);
+    std::string Get();
+
+private:
+    const InterfaceLister m_listInterfaces;
+    std::mutex m_mutex;  // taken by every caller; guards m_text and serialises look-ups
+    std::string m_text;  // empty until an Ethernet interface has been found
+};
+
+// The process-wide cache over the system's interfaces.
+std::string GetMacText();
+
+}  // namespace telemetry

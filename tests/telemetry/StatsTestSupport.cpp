@@ -1,0 +1,76 @@
+#include "tests/telemetry/StatsTestSupport.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <sstream>
+
+namespace {
+
+// Settings and proxies are set once, before any test starts a thread: the
+// settings store reads $XDG_CONFIG_HOME and libcurl the proxy variables.
+class TelemetryTestEnvironment final : public ::testing::Environment {
+public:
+    void SetUp() override {
+        m_home = std::make_unique<TempDir>();
+        setenv("XDG_CONFIG_HOME", m_home->Path().c_str(), 1);
+        setenv("no_proxy", "127.0.0.1", 1);
+    }
+    void TearDown() override { m_home.reset(); }
+
+private:
+    std::unique_ptr<TempDir> m_home;
+};
+
+[[maybe_unused]] const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TelemetryTestEnvironment);
+
+}  // namespace
+
+std::string RecordedRequest(const std::string& path, const std::string& body) {
+    return R"({"body":")" + body + R"(","method":"POST","path":")" + path + R"("})";
+}
+
+StatsStandin::StatsStandin(int status)
+    : m_server("stats_standin.py",
+               {"--record", m_dir / "requests.jsonl", "--status", std::to_string(status)}) {}
+
+std::vector<std::string> StatsStandin::Requests() const {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFile(m_dir / "requests.jsonl"));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+void StatsStandin::ForgetRequests() const {
+    WriteFile(m_dir / "requests.jsonl", "");
+}
+
+uint16_t ClosedLoopbackPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+std::string TestKeyPath() {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string("SOFTWARE\\Velmora\\") + test->test_suite_name() + "." + test->name();
+}
+
+telemetry::ReportContext TestContext(const std::string& statsUrl) {
+    telemetry::ReportContext context;
+    context.statsUrl = statsUrl;
+    context.openSettings = [key = TestKeyPath()] { return platform::OpenUserSettings(key); };
+    context.macText = [] { return std::string(kFakeMacText); };
+    return context;
+}

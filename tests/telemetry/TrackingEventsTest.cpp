@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include "telemetry/TrackingEvents.h"
+#include "tests/telemetry/StatsTestSupport.h"
+
+namespace {
+
+using telemetry::kTrackingEventPath;
+using telemetry::SendTrackingEvents;
+using Requests = std::vector<std::string>;
+
+std::string EventBody(int logType, const std::string& pid) {
+    return "logType=" + std::to_string(logType) + "&mac=" + kFakeMacText + "&pid=" + pid;
+}
+
+void StoreChannel(const std::string& channel) {
+    const auto store = platform::OpenUserSettings(TestKeyPath());
+    ASSERT_TRUE(store->CreateKey());
+    ASSERT_TRUE(store->WriteString(telemetry::kChannelValue, channel));
+}
+
+TEST(TrackingEventsTest, SendsElapsedSecondsThenTheChannel) {
+    StatsStandin stats;
+    StoreChannel("12345");
+    telemetry::ReportContext context = TestContext(stats.BaseUrl());
+    context.tickCount = [] { return uint32_t{1000 + 95900}; };
+    SendTrackingEvents(1000, context);
+    EXPECT_EQ(stats.Requests(),
+              (Requests{RecordedRequest(kTrackingEventPath, EventBody(201, "95")),
+                        RecordedRequest(kTrackingEventPath, EventBody(202, "12345"))}));
+}
+
+TEST(TrackingEventsTest, ElapsedSecondsAreTheUnsignedTickDifferenceInWholeSeconds) {
+    StatsStandin stats;
+    struct Case {
+        uint32_t start;
+        uint32_t now;
+        std::string seconds;
+    };
+    const Case cases[] = {
+        {1000, 1000, "0"},
+        {1000, 1999, "0"},
+        {1000, 96900, "95"},
+        {0xFFFFFFFFu - 499, 94500, "95"},  // across the tick counter's wrap
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        stats.ForgetRequests();
+        telemetry::ReportContext context = TestContext(stats.BaseUrl());
+        context.tickCount = [&c] { return c.now; };
+        SendTrackingEvents(c.start, context);
+        ASSERT_EQ(stats.Requests().size(), 2u);
+        EXPECT_EQ(stats.Requests()[0],
+                  RecordedRequest(kTrackingEventPath, EventBody(201, c.seconds)));
+    }
+}
+
+TEST(TrackingEventsTest, ChannelFallsBackToTheDefaultWhenItCannotBeRead) {
+    StatsStandin stats;
+    struct Case {
+        const char* name;
+        std::optional<std::string> stored;  // nothing: the key does not exist
+        std::string pid;
+    };
+    std::string fifty;  // 50 characters of 3 bytes each: 50 UTF-16 units
+    std::string fiftyEncoded;
+    for (int i = 0; i < 50; ++i) {
+        fifty += "渔";
+        fiftyEncoded += "%E6%B8%94";
+    }
+    std::string fiftyBeyondTheBmp;  // 100 UTF-16 units
+    for (int i = 0; i < 50; ++i) fiftyBeyondTheBmp += "🎣";
+    const Case cases[] = {
+        {"no key", std::nullopt, "10000"},
+        {"99 characters", std::string(99, '7'), std::string(99, '7')},
+        {"100 characters", std::string(100, '7'), "10000"},
+        {"50 characters of 3 bytes", fifty, fiftyEncoded},
+        {"50 characters beyond the BMP", fiftyBeyondTheBmp, "10000"},
+        {"text with form delimiters", "a&pid=1 +%", "a%26pid%3D1%20%2B%25"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        stats.ForgetRequests();
+        if (c.stored) StoreChannel(*c.stored);
+        SendTrackingEvents(1, TestContext(stats.BaseUrl()));
+        ASSERT_EQ(stats.Requests().size(), 2u);
+        EXPECT_EQ(stats.Requests()[1], RecordedRequest(kTrackingEventPath, EventBody(202, c.pid)));
+    }
+}
+
+TEST(TrackingEventsTest, MissingChannelValueInAnExistingKeyGivesTheDefault) {
+    StatsStandin stats;
+    ASSERT_TRUE(platform::OpenUserSettings(TestKeyPath())->CreateKey());
+    SendTrackingEvents(1, TestContext(stats.BaseUrl()));
+    ASSERT_EQ(stats.Requests().size(), 2u);
+    EXPECT_EQ(stats.Requests()[1], RecordedRequest(kTrackingEventPath, EventBody(202, "10000")));
+}
+
+}  // namespace
