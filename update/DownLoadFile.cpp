@@ -93,8 +93,8 @@ int DownLoadThread::MoveIntoPlace(const std::string& tempPath, const std::string
 
     // A target that is busy for a moment gets two more chances.
     int error = 0;
-    for (int rename_attempt = 0; rename_attempt < kRenames; ++rename_attempt) {
-        if (rename_attempt > 0) platform::SleepMs(kRenamePauseMs);
+    for (int renameAttempt = 0; renameAttempt < kRenames; ++renameAttempt) {
+        if (renameAttempt > 0) platform::SleepMs(kRenamePauseMs);
         if (rename(tempPath.c_str(), target.c_str()) == 0) return kDownloadDone;
         error = errno;
     }
