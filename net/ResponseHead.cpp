@@ -42,14 +42,17 @@ std::optional<int64_t> ParseCount(std::string_view text, size_t maxDigits) {
     return value;
 }
 
-// "HTTP/1.1 200 OK", "HTTP/1.0 404", ...: the code is the second token.
+// "HTTP/1.1 200 OK", "HTTP/1.0 404", ...: the code is the second token, 100 to 999.
 int ParseStatusLine(std::string_view line) {
     if (!line.starts_with("HTTP/")) return 0;
     const size_t firstSpace = line.find(' ');
     if (firstSpace == std::string_view::npos) return 0;
     std::string_view code = line.substr(firstSpace + 1);
     code = code.substr(0, code.find(' '));
-    if (code.size() != 3 || !IsDigit(code[0]) || !IsDigit(code[1]) || !IsDigit(code[2])) return 0;
+    if (code.size() != 3 || code[0] < '1' || code[0] > '9' || !IsDigit(code[1]) ||
+        !IsDigit(code[2])) {
+        return 0;
+    }
     return (code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0');
 }
 

@@ -32,8 +32,9 @@ INSTANTIATE_TEST_SUITE_P(
                     StatusCase{"HTTP/1.1 404 Not Found but 200 OK", 404},
                     StatusCase{"HTTP/1.1 500 200 OK", 500}, StatusCase{"200 OK", 0},
                     StatusCase{"HTTP/1.1  200 OK", 0}, StatusCase{"HTTP/1.1 20 OK", 0},
-                    StatusCase{"HTTP/1.1 2000 OK", 0}, StatusCase{"HTTP/1.1 2x0 OK", 0},
-                    StatusCase{"ICY 200 OK", 0}, StatusCase{"", 0}));
+                    StatusCase{"HTTP/1.1 2000 OK", 0}, StatusCase{"HTTP/1.1 002 OK", 0},
+                    StatusCase{"HTTP/1.1 2x0 OK", 0}, StatusCase{"ICY 200 OK", 0},
+                    StatusCase{"", 0}));
 
 struct LengthCase {
     const char* header;
