@@ -38,11 +38,7 @@ int CUpdateApp::InitInstance(int argc, char** argv) {
 
     const std::string commandLine = platform::JoinCommandLine(argc, argv);
     const bool hasDisplay = gtk_init_check(&argc, &argv);
-    if (hasDisplay) {
-        platform::EnableMessageDialogs();
-    } else {
-        fprintf(stderr, "vorn-launcher: no display; running without a window\n");
-    }
+    if (hasDisplay) platform::EnableMessageDialogs();
 
     // Lives until the process ends: worker and watcher threads use it.
     auto* dialog = new CUpdateDlg(commandLine, hasDisplay);

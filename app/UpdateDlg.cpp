@@ -73,6 +73,8 @@ void CUpdateDlg::OnInitDialog() {
         const int height = globe ? cairo_image_surface_get_height(globe) : kDefaultHeight;
         m_window.Create(width, height, globe);
         Redraw(m_status.Snapshot());
+    } else {
+        fprintf(stderr, "vorn-launcher: no display; running without a window\n");
     }
 
     if (NamesDebugSetting(m_config.m_strCmdLine)) {
