@@ -76,7 +76,7 @@ NginxServer::NginxServer(const std::string& root, NginxOptions options) {
 NginxServer::~NginxServer() = default;
 
 bool NginxServer::TryStart(const std::string& root, const NginxOptions& options) {
-    m_port = PickFreePort();
+    m_port = options.port ? options.port : PickFreePort();
     std::string config = ReadFile(TestServerFile("nginx.conf.in"));
     ReplaceAll(config, "@PREFIX@", m_prefix.Path());
     ReplaceAll(config, "@PORT@", std::to_string(m_port));

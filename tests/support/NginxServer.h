@@ -13,6 +13,7 @@
 
 struct NginxOptions {
     int64_t limitRateBytesPerSecond = 0;  // 0: as fast as it goes
+    uint16_t port = 0;                    // 0: any free loopback port
 };
 
 // One line of the access log.
