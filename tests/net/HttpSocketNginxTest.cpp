@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "net/HttpSocket.h"
 #include "tests/net/NetTestSupport.h"
@@ -42,9 +45,10 @@ protected:
     }
 
     std::string Out() const { return m_dir / "out"; }
-    size_t Connections() const {
+    // Connections the server saw for the given number of requests.
+    size_t Connections(size_t requests) const {
         size_t connections = 0;
-        for (const NginxAccess& access : m_server.AccessLog()) {
+        for (const NginxAccess& access : m_server.AccessLog(requests)) {
             if (access.connectionRequests == 1) ++connections;
         }
         return connections;
@@ -69,7 +73,7 @@ TEST_F(HttpSocketNginxTest, FetchesTheWholeFile) {
     EXPECT_EQ(m_sink.chunks.back().contentLength, kPackageSize);
     EXPECT_EQ(client.TotalRecv(), kPackageSize) << "body bytes only, never the head";
 
-    const std::vector<NginxAccess> log = m_server.AccessLog();
+    const std::vector<NginxAccess> log = m_server.AccessLog(1);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].request, "GET /vorn_ad2.exe HTTP/1.1");
     EXPECT_EQ(log[0].range, "-");
@@ -85,7 +89,7 @@ TEST_F(HttpSocketNginxTest, ResumesFromAnOffset) {
     EXPECT_EQ(ReadFile(Out()), m_package);
     EXPECT_THAT(m_sink.fileSizes, ElementsAre(kPackageSize - 1000));
     EXPECT_EQ(m_sink.LastReceived(), kPackageSize - 1000) << "the offset is not counted";
-    const std::vector<NginxAccess> log = m_server.AccessLog();
+    const std::vector<NginxAccess> log = m_server.AccessLog(1);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].range, "bytes=1000-");
     EXPECT_EQ(log[0].status, 206);
@@ -107,7 +111,7 @@ TEST_P(HttpSocketReuseTest, ReusesTheConnectionFor10Seconds) {
     now += GetParam().secondsLater;
     ASSERT_EQ(Fetch(client, m_server.Url("/vorn_ad2.exe")), HTTP_OK);
 
-    EXPECT_EQ(Connections(), GetParam().sameConnection ? 1u : 2u)
+    EXPECT_EQ(Connections(2), GetParam().sameConnection ? 1u : 2u)
         << GetParam().secondsLater << " seconds later";
 }
 
@@ -135,7 +139,7 @@ TEST_F(HttpSocketNginxTest, HandsBackARedirectAndDumpsItsHead) {
     // The caller follows the Location, resolving its host by name.
     ASSERT_EQ(Fetch(client, client.Location()), HTTP_OK);
     EXPECT_EQ(ReadFile(Out()), m_package);
-    EXPECT_EQ(Connections(), 2u) << "a redirect closes the connection";
+    EXPECT_EQ(Connections(2), 2u) << "a redirect closes the connection";
 }
 
 TEST_F(HttpSocketNginxTest, RefusesAMissingFile) {
@@ -153,8 +157,9 @@ TEST_F(HttpSocketNginxTest, ConnectsToTheOverrideAddressButNamesTheHost) {
         "http://dl.quorvane.invalid:" + std::to_string(m_server.Port()) + "/vorn_ad2.exe";
     ASSERT_EQ(Fetch(client, url, 0, "127.0.0.1"), HTTP_OK);
     EXPECT_EQ(ReadFile(Out()), m_package);
-    ASSERT_EQ(m_server.AccessLog().size(), 1u);
-    EXPECT_EQ(m_server.AccessLog()[0].host, "dl.quorvane.invalid");
+    const std::vector<NginxAccess> log = m_server.AccessLog(1);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].host, "dl.quorvane.invalid");
 
     // Without the override the name must resolve, and this one does not.
     EXPECT_EQ(Fetch(client, url), HTTP_ERR_CONNECT);
@@ -165,8 +170,28 @@ TEST_F(HttpSocketNginxTest, SendsARequestForAnotherServerToThatServer) {
     CHttpSocket client(&m_sink);
     ASSERT_EQ(Fetch(client, m_server.Url("/vorn_ad2.exe")), HTTP_OK);
     ASSERT_EQ(Fetch(client, other.Url("/vorn_ad2.exe")), HTTP_OK);
-    EXPECT_EQ(m_server.AccessLog().size(), 1u);
-    EXPECT_EQ(other.AccessLog().size(), 1u);
+    EXPECT_EQ(m_server.AccessLog(1).size(), 1u);
+    EXPECT_EQ(other.AccessLog(1).size(), 1u);
+}
+
+TEST_F(HttpSocketNginxTest, TheLifetimeCounterCanBeWatchedFromAnotherThread) {
+    CHttpSocket client(&m_sink);
+    std::atomic<bool> done{false};
+    std::vector<int64_t> seen;
+    // The window's watchdog reads the counter while the worker downloads.
+    std::thread watcher([&] {
+        while (!done.load()) {
+            seen.push_back(client.TotalRecv());
+            std::this_thread::yield();
+        }
+    });
+    EXPECT_EQ(Fetch(client, m_server.Url("/vorn_ad2.exe")), HTTP_OK);
+    EXPECT_EQ(Fetch(client, m_server.Url("/vorn_ad2.exe"), 1000), HTTP_OK);
+    done = true;
+    watcher.join();
+
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end())) << "it only grows";
+    EXPECT_EQ(client.TotalRecv(), 2 * kPackageSize - 1000) << "never reset between requests";
 }
 
 TEST_F(HttpSocketNginxTest, DownloadsAPackageLargerThan2GiB) {

@@ -18,6 +18,7 @@ constexpr const char* kNginx = "/usr/sbin/nginx";
 constexpr int kStartAttempts = 5;
 constexpr auto kStartTimeout = std::chrono::seconds(10);
 constexpr auto kStartPoll = std::chrono::milliseconds(10);
+constexpr auto kLogWait = std::chrono::seconds(10);
 
 // A port nobody listens on right now; nginx may still lose it to a
 // neighbour, in which case the start is tried again with another.
@@ -101,7 +102,17 @@ std::string NginxServer::Url(const std::string& target) const {
     return "http://127.0.0.1:" + std::to_string(m_port) + target;
 }
 
-std::vector<NginxAccess> NginxServer::AccessLog() const {
+std::vector<NginxAccess> NginxServer::AccessLog(size_t atLeast) const {
+    const auto deadline = std::chrono::steady_clock::now() + kLogWait;
+    std::vector<NginxAccess> entries = ReadAccessLog();
+    while (entries.size() < atLeast && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(kStartPoll);
+        entries = ReadAccessLog();
+    }
+    return entries;
+}
+
+std::vector<NginxAccess> NginxServer::ReadAccessLog() const {
     std::vector<NginxAccess> entries;
     std::istringstream lines(ReadFile(m_prefix / "access.log"));
     std::string line;

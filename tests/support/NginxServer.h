@@ -38,11 +38,14 @@ public:
     uint16_t Port() const { return m_port; }
     // "http://127.0.0.1:<port>" followed by target.
     std::string Url(const std::string& target) const;
-    // Every request answered so far, oldest first.
-    std::vector<NginxAccess> AccessLog() const;
+    // Every request answered so far, oldest first. nginx logs a request just
+    // after its answer has gone out, so a test that knows how many requests it
+    // made passes that number: the call then waits (up to 10 s) for them.
+    std::vector<NginxAccess> AccessLog(size_t atLeast = 0) const;
 
 private:
     bool TryStart(const std::string& root, const NginxOptions& options);
+    std::vector<NginxAccess> ReadAccessLog() const;
 
     TempDir m_prefix;
     std::unique_ptr<ChildProcess> m_process;
