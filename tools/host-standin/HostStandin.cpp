@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -47,7 +48,14 @@ public:
     int Start(const char* parameters) override {
         Record(std::string("Start(") + (parameters ? parameters : "") + ")");
         if (!Advance(Stage::HandlerSet, Stage::Started, "Start")) return -1;
-        m_deliverer = std::thread([this] { DeliverScript(); });
+        // Detached: like the platform's own objects, this one lives until the
+        // process ends, so the thread never outlives it.
+        try {
+            std::thread([this] { DeliverScript(); }).detach();
+        } catch (const std::system_error&) {
+            std::fputs("host stand-in: no thread for the events\n", stderr);
+            return -1;
+        }
         return 0;
     }
 
@@ -140,9 +148,6 @@ private:
     bool m_bStopped = false;
     // Set by SetHandler before Start creates the delivery thread, then only read by it.
     IClientProcMsgEventHandler* m_pHandler = nullptr;
-    // Started by Start and never joined: like the platform's own objects,
-    // this one lives until the process ends.
-    std::thread m_deliverer;
 };
 
 // Keeps every object reachable until the process ends; never destroyed.
