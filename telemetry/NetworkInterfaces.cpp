@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace telemetry {
 
 namespace {
