@@ -28,7 +28,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     args = parser.parse_args()
     answers = dict(item.split("=", 1) for item in args.answer)
-    record_lock = threading.Lock()
+    record_lock = threading.Lock()  # one connection thread appends to the record at a time
 
     def handle_connection(conn, _connection_id):
         while True:

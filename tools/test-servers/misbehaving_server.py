@@ -177,7 +177,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--log", help="append one line per request to this file")
     args = parser.parse_args()
-    log_lock = threading.Lock()
+    log_lock = threading.Lock()  # one connection thread appends to the log at a time
 
     def log(connection_id, request):
         if not args.log:

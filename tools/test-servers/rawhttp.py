@@ -67,6 +67,7 @@ class _Server(socketserver.ThreadingTCPServer):
 
 def serve(handle_connection, port=0):
     """Serves forever on 127.0.0.1; handle_connection(conn, connection_id)."""
+    # Numbers connections; next() on it is atomic under the interpreter lock.
     counter = iter(range(1, sys.maxsize))
 
     class Handler(socketserver.BaseRequestHandler):
