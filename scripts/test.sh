@@ -11,7 +11,7 @@ run_suite() {
   name="$1"; shift
   dir="build/test-$name"
   echo "=== $name build ==="
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
+  cmake -C cmake/LoopbackConstants.cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
   cmake --build "$dir" -j "$JOBS"
   echo "=== $name tests ==="
   # The window tests need a display; every test gets a private X server.

@@ -38,7 +38,7 @@ def main():
     parser.add_argument("--log")
     args = parser.parse_args()
     routes = dict(args.route)
-    log_lock = threading.Lock()
+    log_lock = threading.Lock()  # one connection thread appends to the log at a time
 
     def handle_connection(conn, connection_id):
         while True:

@@ -1,0 +1,172 @@
+// The launcher inside the host platform (the stand-in host library): the work
+// waits for the host's ready event, and the globe window behaves as a skinned
+// launcher window must, seen through the X server.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+#include "tests/e2e/LauncherSandbox.h"
+#include "tests/e2e/LoopbackServices.h"
+#include "tests/e2e/WaitUntil.h"
+#include "tests/e2e/X11Window.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kRunLimit = 120s;
+constexpr int kGlobeWidth = 764;
+constexpr int kGlobeHeight = 915;
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Runs a desktop tool (xdotool, import) on the test's display; its exit code.
+int RunTool(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(HostModeTest, InstallsThroughTheHostAskingThePrimaryForTheDisguisedName) {
+    LauncherSandbox sandbox;
+    PackageFolder packages;
+    const auto primary = StartDownloadServer(PrimaryPort(), packages.Path());
+    const auto backup = StartDownloadServer(BackupPort(), packages.Path());
+    sandbox.UseHostLibrary("log " + sandbox.HostLogPath() + "\nready\n");
+
+    const auto run = sandbox.RunToEnd({"PROCPARA=abc"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    EXPECT_EQ(ReadFile(sandbox.GamePath()), ReadFile(VORN_E2E_SAMPLE_GAME));
+    const std::vector<std::string> hostCalls = Lines(ReadFile(sandbox.HostLogPath()));
+    ASSERT_GE(hostCalls.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(hostCalls.begin(), hostCalls.begin() + 3),
+              (std::vector<std::string>{"Init", "SetHandler", "Start(abc)"}));
+    // Without a DEBUG argument the first attempt asks the primary for the
+    // disguised name, which it does not have; the second asks the backup.
+    const std::vector<NginxAccess> primaryRequests = primary->AccessLog(1);
+    ASSERT_EQ(primaryRequests.size(), 1u);
+    EXPECT_EQ(primaryRequests[0].request, "GET " + DisguisedPackageTarget() + " HTTP/1.1");
+    EXPECT_EQ(primaryRequests[0].status, 404);
+    const std::vector<NginxAccess> backupRequests = backup->AccessLog(1);
+    ASSERT_EQ(backupRequests.size(), 1u);
+    EXPECT_EQ(backupRequests[0].request, "GET " + PackageTarget() + " HTTP/1.1");
+    EXPECT_EQ(backupRequests[0].status, 200);
+}
+
+TEST(HostModeTest, WorkWaitsForTheHostsReadyEvent) {
+    LauncherSandbox sandbox;
+    sandbox.InstallSampleGame();
+    sandbox.UseHostLibrary("log " + sandbox.HostLogPath() + "\nsleep 1500\nready\n");
+
+    const auto run = sandbox.Start({"PROCPARA=abc"});
+    WaitUntil([&] { return run->Seconds() >= 1.0; }, 2s);
+    EXPECT_TRUE(sandbox.GameStarts().empty()) << "the game started before the host was ready";
+    ASSERT_TRUE(run->WaitForExit(kRunLimit)) << run->Stderr();
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    ASSERT_TRUE(sandbox.WaitForGameStart(20s));
+    EXPECT_NE(ReadFile(sandbox.HostLogPath()).find("sent ready"), std::string::npos);
+}
+
+class MissingHostParametersTest : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(MissingHostParametersTest, EndTheLauncherAndRemoveItsMarker) {
+    LauncherSandbox sandbox;
+    sandbox.UseHostLibrary("ready\n");
+
+    const auto run = sandbox.RunToEnd(GetParam(), 30s);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    EXPECT_FALSE(FileExists(sandbox.RunMarkerPath()));
+    EXPECT_FALSE(FileExists(sandbox.TempPackagePath()));
+    EXPECT_TRUE(sandbox.OpenedPage(0ms).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLines, MissingHostParametersTest,
+                         ::testing::Values(std::vector<std::string>{},
+                                           std::vector<std::string>{"PROCPARA="}));
+
+// The window during a throttled download: its shape and hints, keys and a
+// close request that must not end it, a drag that moves it, and a screenshot
+// left in the build tree for a person to look at.
+TEST(HostModeTest, GlobeWindowIsUndecoratedOffTheTaskbarAndCannotBeClosed) {
+    XConnection x;
+    if (!x.Get()) GTEST_SKIP() << "no display";
+    LauncherSandbox sandbox;
+    PackageFolder packages;
+    const auto primary = StartDownloadServer(PrimaryPort(), packages.Path(), 1 << 20);
+    const auto backup = StartDownloadServer(BackupPort(), packages.Path(), 1 << 20);
+    sandbox.UseHostLibrary("ready\n");
+    const auto run = sandbox.Start({"PROCPARA=abc"});
+
+    const std::optional<Window> window = FindMappedWindowOf(x.Get(), run->Pid(), 30s);
+    ASSERT_TRUE(window) << run->Stderr();
+    const WindowGeometry geometry = GeometryOf(x.Get(), *window);
+    EXPECT_EQ(geometry.width, kGlobeWidth);
+    EXPECT_EQ(geometry.height, kGlobeHeight);
+    const WindowGeometry screen = ScreenSize(x.Get());
+    if (screen.height >= kGlobeHeight) {
+        EXPECT_NEAR(geometry.x, (screen.width - kGlobeWidth) / 2, 1);
+        EXPECT_NEAR(geometry.y, (screen.height - kGlobeHeight) / 2, 1);
+    }
+    const std::vector<std::string> state = AtomNames(x.Get(), *window, "_NET_WM_STATE");
+    EXPECT_NE(std::find(state.begin(), state.end(), "_NET_WM_STATE_SKIP_TASKBAR"), state.end());
+    // Motif hints: flags, functions, decorations; the decorations flag is bit 1.
+    const std::vector<long> motif = CardinalValues(x.Get(), *window, "_MOTIF_WM_HINTS");
+    ASSERT_GE(motif.size(), 3u);
+    EXPECT_TRUE(motif[0] & 2);
+    EXPECT_EQ(motif[2], 0);
+
+    // A screenshot once the boat is on its way.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadFile(sandbox.TempPackagePath()).size() >= 6u * 1024 * 1024; }, 60s));
+    std::filesystem::create_directories(VORN_E2E_SCREENSHOT_DIR);
+    EXPECT_EQ(RunTool({"import", "-window", "root",
+                       std::string(VORN_E2E_SCREENSHOT_DIR) + "/launcher-window.png"}),
+              0);
+
+    const std::string id = std::to_string(*window);
+    ASSERT_EQ(RunTool({"xdotool", "windowfocus", "--sync", id}), 0);
+    ASSERT_EQ(RunTool({"xdotool", "key", "--window", id, "Escape", "Return", "alt+F4"}), 0);
+    SendCloseRequest(x.Get(), *window);
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(run->Running());
+    EXPECT_TRUE(IsMapped(x.Get(), *window));
+
+    // A drag anywhere on the picture moves the window.
+    const int grabX = geometry.x + kGlobeWidth / 2;
+    const int grabY = geometry.y + kGlobeHeight / 2;
+    ASSERT_EQ(RunTool({"xdotool", "mousemove", "--sync", std::to_string(grabX),
+                       std::to_string(grabY), "mousedown", "1", "sleep", "0.2", "mousemove",
+                       "--sync", std::to_string(grabX - 40), std::to_string(grabY - 30), "sleep",
+                       "0.2", "mouseup", "1"}),
+              0);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const WindowGeometry moved = GeometryOf(x.Get(), *window);
+            return moved.x == geometry.x - 40 && moved.y == geometry.y - 30;
+        },
+        5s))
+        << "window at " << GeometryOf(x.Get(), *window).x << "," << GeometryOf(x.Get(), *window).y
+        << ", was at " << geometry.x << "," << geometry.y;
+    EXPECT_TRUE(run->Running());
+}
+
+}  // namespace

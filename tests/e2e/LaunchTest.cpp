@@ -1,0 +1,109 @@
+// Launch mode with the game present, the single-launcher guard and the
+// registration switch, with the real launcher.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "tests/e2e/LauncherSandbox.h"
+#include "tests/e2e/LoopbackServices.h"
+#include "tests/e2e/WaitUntil.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kRunLimit = 60s;
+
+struct LaunchCase {
+    const char* name;
+    std::vector<std::string> args;
+    bool viaHost;  // with the host library, which sends ready at once
+    // The game's arguments; "<pid>" stands for the launcher's process id.
+    std::vector<std::string> gameArgs;
+};
+
+class LaunchModeTest : public ::testing::TestWithParam<LaunchCase> {};
+
+TEST_P(LaunchModeTest, StartsTheGameInItsFolderWithTheLaunchersId) {
+    const LaunchCase& row = GetParam();
+    LauncherSandbox sandbox;
+    sandbox.InstallSampleGame();
+    if (row.viaHost) sandbox.UseHostLibrary("ready\n");
+
+    const auto run = sandbox.RunToEnd(row.args, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << run->Stderr();
+    const std::vector<GameStart> starts = sandbox.GameStarts();
+    ASSERT_EQ(starts.size(), 1u);
+    std::vector<std::string> expected = row.gameArgs;
+    for (std::string& arg : expected) {
+        if (const size_t at = arg.find("<pid>"); at != std::string::npos) {
+            arg.replace(at, 5, std::to_string(run->Pid()));
+        }
+    }
+    EXPECT_EQ(starts[0].args, expected);
+    EXPECT_EQ(starts[0].workingDir, sandbox.InstallDir() + "/vorn");
+    EXPECT_FALSE(FileExists(sandbox.RunMarkerPath()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, LaunchModeTest,
+    ::testing::Values(
+        LaunchCase{"Standalone", {"DEBUG=TRUE"}, false, {"DEBUG=TRUE,PROCPARA=<pid>"}},
+        LaunchCase{"StandaloneWithHostValue",
+                   {"DEBUG=FALSE", "PROCPARA=12,34"},
+                   false,
+                   {"DEBUG=FALSE", "PROCPARA=<pid>"}},
+        LaunchCase{"HostParameters", {"PROCPARA=abc"}, true, {"PROCPARA=<pid>"}}),
+    [](const ::testing::TestParamInfo<LaunchCase>& info) { return info.param.name; });
+
+TEST(SingleLauncherTest, SecondLauncherIsRefusedWhileTheFirstInstalls) {
+    LauncherSandbox sandbox;
+    PackageFolder packages;
+    const auto slowPrimary = StartDownloadServer(PrimaryPort(), packages.Path(), 256 * 1024);
+    const auto first = sandbox.Start({"DEBUG=TRUE"});
+    ASSERT_TRUE(WaitUntil([&] { return !ReadFile(sandbox.TempPackagePath()).empty(); }, 60s))
+        << first->Stderr();
+
+    const auto second = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(second->ExitCode(), 0);
+    EXPECT_NE(second->Stderr().find("游戏正在下载安装中！"), std::string::npos) << second->Stderr();
+    EXPECT_TRUE(first->Running());
+    EXPECT_TRUE(FileExists(sandbox.RunMarkerPath())) << "the first launcher's marker is gone";
+    EXPECT_EQ(slowPrimary->AccessLog().size(), 0u) << "only the first launcher's request, "
+                                                      "still running, may reach the server";
+}
+
+// Every file below root with its size, except the runs' own output.
+std::map<std::string, uintmax_t> FilesBelow(const std::string& root) {
+    std::map<std::string, uintmax_t> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string path = entry.path().string();
+        if (path.starts_with(root + "/runs/")) continue;
+        files[path] = entry.is_regular_file() ? entry.file_size() : 0;
+    }
+    return files;
+}
+
+class RegserverTest : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(RegserverTest, EndsAtOnceTouchingNothing) {
+    LauncherSandbox sandbox;
+    const std::map<std::string, uintmax_t> before = FilesBelow(sandbox.Root());
+
+    const auto run = sandbox.RunToEnd(GetParam(), 20s);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    EXPECT_EQ(FilesBelow(sandbox.Root()), before);
+    EXPECT_TRUE(sandbox.OpenedPage(0ms).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLines, RegserverTest,
+                         ::testing::Values(std::vector<std::string>{"/regserver"},
+                                           std::vector<std::string>{"DEBUG=TRUE", "/regserver"},
+                                           std::vector<std::string>{"PROCPARA=1/regserver"}));
+
+}  // namespace

@@ -1,0 +1,172 @@
+#include "tests/e2e/LauncherSandbox.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "tests/e2e/WaitUntil.h"
+#include "tests/platform/PlatformTestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSettingsKey = "SOFTWARE\\Velmora\\Quorvane3D";
+constexpr const char* kMessageTimeoutMs = "200";
+constexpr const char* kGameSeconds = "1";
+// Passed on from the test's own environment: the display and the sanitizers.
+constexpr const char* kInherited[] = {"DISPLAY",       "XAUTHORITY",   "ASAN_OPTIONS",
+                                      "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS"};
+
+// A hard link where the file system allows one (the launcher finds its folder
+// through /proc/self/exe, so a symbolic link would not do), else a copy.
+void PlaceExecutable(const std::string& from, const std::string& to) {
+    std::error_code linkFailed;
+    fs::create_hard_link(from, to, linkFailed);
+    if (linkFailed) fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
+void MakeFolder(const std::string& path, mode_t mode = 0755) {
+    fs::create_directories(path);
+    chmod(path.c_str(), mode);
+}
+
+bool IsSampleGame(pid_t pid) {
+    return ReadFile("/proc/" + std::to_string(pid) + "/cmdline").find("Ostrel.exe") !=
+           std::string::npos;
+}
+
+}  // namespace
+
+LauncherSandbox::LauncherSandbox() {
+    for (const char* folder : {"home", "config", "data", "cache", "tmp", "bin", "volume",
+                               "launcher", "records", "runs"}) {
+        MakeFolder(m_root / folder);
+    }
+    MakeFolder(m_root / "runtime", 0700);
+    PlaceExecutable(VORN_E2E_LAUNCHER, LauncherDir() + "/vorn-launcher");
+    WriteRecordingProgram(m_root / "bin/xdg-open", m_root / "records/opened-page");
+    // The root as a real table lists it, and one fixed volume: ours.
+    WriteFile(m_root / "mountinfo",
+              "21 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
+              "88 21 254:16 / " +
+                  InstallDir() + " rw,relatime shared:40 - ext4 /dev/vdb1 rw\n");
+}
+
+LauncherSandbox::~LauncherSandbox() {
+    for (const GameStart& start : GameStarts()) {
+        if (start.pid > 0 && IsSampleGame(start.pid)) kill(start.pid, SIGKILL);
+    }
+}
+
+void LauncherSandbox::UseHostLibrary(const std::string& script) {
+    PlaceExecutable(VORN_E2E_HOST_LIBRARY, m_root / "libHostProcMsgHelper.so");
+    WriteFile(m_root / "host-script", script);
+    SetEnvironment("VORN_HOST_SCRIPT", m_root / "host-script");
+}
+
+void LauncherSandbox::InstallSampleGame() {
+    fs::create_directories(fs::path(GamePath()).parent_path());
+    fs::copy_file(VORN_E2E_SAMPLE_GAME, GamePath(), fs::copy_options::overwrite_existing);
+}
+
+void LauncherSandbox::SetEnvironment(const std::string& name, const std::string& value) {
+    m_extraEnvironment.push_back(name + "=" + value);
+}
+
+std::vector<std::string> LauncherSandbox::Environment() const {
+    std::vector<std::string> environment{
+        "PATH=" + (m_root / "bin") + ":/usr/local/bin:/usr/bin:/bin",
+        "HOME=" + (m_root / "home"),
+        "XDG_CONFIG_HOME=" + (m_root / "config"),
+        "XDG_DATA_HOME=" + (m_root / "data"),
+        "XDG_CACHE_HOME=" + (m_root / "cache"),
+        "XDG_RUNTIME_DIR=" + (m_root / "runtime"),
+        "TMPDIR=" + (m_root / "tmp"),
+        "LANG=C.UTF-8",
+        // No accessibility bus in a test session.
+        "NO_AT_BRIDGE=1",
+        "VORN_MOUNTINFO=" + (m_root / "mountinfo"),
+        std::string("VORN_MESSAGE_TIMEOUT_MS=") + kMessageTimeoutMs,
+        "VORN_SAMPLE_GAME_RECORD=" + (m_root / "records/game"),
+        std::string("VORN_SAMPLE_GAME_SECONDS=") + kGameSeconds,
+    };
+    for (const char* name : kInherited) {
+        if (const char* value = getenv(name))
+            environment.push_back(std::string(name) + "=" + value);
+    }
+    for (const std::string& extra : m_extraEnvironment) {
+        const std::string name = extra.substr(0, extra.find('=') + 1);
+        std::erase_if(environment,
+                      [&](const std::string& entry) { return entry.starts_with(name); });
+        environment.push_back(extra);
+    }
+    return environment;
+}
+
+std::unique_ptr<LauncherRun> LauncherSandbox::Start(const std::vector<std::string>& args) {
+    const std::string output = m_root / ("runs/run" + std::to_string(++m_runCount));
+    // Started from the home folder, as from a desktop entry: the launcher must
+    // find its own folder by itself.
+    return std::make_unique<LauncherRun>(LauncherDir() + "/vorn-launcher", args, Environment(),
+                                         m_root / "home", output);
+}
+
+std::unique_ptr<LauncherRun> LauncherSandbox::RunToEnd(const std::vector<std::string>& args,
+                                                       std::chrono::milliseconds limit) {
+    std::unique_ptr<LauncherRun> run = Start(args);
+    if (!run->WaitForExit(limit)) {
+        run->Kill();
+        ADD_FAILURE() << "the launcher still ran after " << limit.count()
+                      << " ms; its standard error:\n"
+                      << run->Stderr();
+    }
+    return run;
+}
+
+std::string LauncherSandbox::SettingsPath() const {
+    return m_root / "config/SOFTWARE/Velmora/Quorvane3D.reg";
+}
+
+std::string LauncherSandbox::SettingsText() const {
+    return ReadFile(SettingsPath());
+}
+
+void LauncherSandbox::WriteSettingsText(const std::string& values) {
+    fs::create_directories(fs::path(SettingsPath()).parent_path());
+    WriteFile(SettingsPath(), std::string("[") + kSettingsKey + "]\n" + values);
+}
+
+std::string LauncherSandbox::OpenedPage(std::chrono::milliseconds limit) const {
+    const std::string record = m_root / "records/opened-page";
+    WaitUntil([&] { return FileExists(record); }, limit);
+    return ReadFile(record);
+}
+
+std::vector<GameStart> LauncherSandbox::GameStarts() const {
+    std::vector<GameStart> starts;
+    std::istringstream in(ReadFile(m_root / "records/game"));
+    GameStart current;
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("pid=")) {
+            current.pid = std::stoi(line.substr(4));
+        } else if (line.starts_with("cwd=")) {
+            current.workingDir = line.substr(4);
+        } else if (line.starts_with("arg=")) {
+            current.args.push_back(line.substr(4));
+        } else if (line.empty()) {
+            starts.push_back(current);
+            current = GameStart{};
+        }
+    }
+    return starts;
+}
+
+bool LauncherSandbox::WaitForGameStart(std::chrono::milliseconds limit) const {
+    return WaitUntil([&] { return !GameStarts().empty(); }, limit);
+}

@@ -1,0 +1,78 @@
+// The world of one end-to-end test, in a temporary folder:
+//   launcher/vorn-launcher    a copy of the built launcher; its log goes beside it
+//   libHostProcMsgHelper.so   the stand-in host library, when the test asks for it
+//   volume/                   a fake fixed volume, which becomes the install folder
+//   home/ config/ data/ cache/ runtime/ tmp/   the user's folders
+//   bin/xdg-open              records the page the launcher opens
+//   mountinfo                 the mount table the launcher reads
+//   records/ runs/            what the stand-ins recorded; the runs' output
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/LauncherRun.h"
+#include "tests/support/TempDir.h"
+
+// One start of the sample game, as it recorded it.
+struct GameStart {
+    pid_t pid = 0;
+    std::string workingDir;
+    std::vector<std::string> args;
+};
+
+class LauncherSandbox {
+public:
+    LauncherSandbox();
+    // Ends sample games that are still running.
+    ~LauncherSandbox();
+    LauncherSandbox(const LauncherSandbox&) = delete;
+    LauncherSandbox& operator=(const LauncherSandbox&) = delete;
+
+    // Puts the stand-in host library beside the launcher folder; it sends the
+    // events of script (see tools/host-standin/StandinScript.h).
+    void UseHostLibrary(const std::string& script);
+    // Installs the sample game as the game executable.
+    void InstallSampleGame();
+    // Sets an environment variable for the runs started afterwards.
+    void SetEnvironment(const std::string& name, const std::string& value);
+
+    // Starts the launcher with these arguments.
+    std::unique_ptr<LauncherRun> Start(const std::vector<std::string>& args);
+    // Starts it and waits for its end; a launcher that outlives limit is
+    // killed and fails the test.
+    std::unique_ptr<LauncherRun> RunToEnd(const std::vector<std::string>& args,
+                                          std::chrono::milliseconds limit);
+
+    const std::string& Root() const { return m_root.Path(); }
+    std::string LauncherDir() const { return m_root / "launcher"; }
+    std::string InstallDir() const { return m_root / "volume"; }
+    std::string GamePath() const { return InstallDir() + "/vorn/ADPackage/Ostrel.exe"; }
+    std::string PackagePath() const { return InstallDir() + "/vorn_ad2.exe"; }
+    std::string TempPackagePath() const { return InstallDir() + "/0.bak"; }
+    std::string RunMarkerPath() const { return InstallDir() + "/load_vorn_temp"; }
+    std::string LogPath() const { return LauncherDir() + "/updatelog.log.log"; }
+    std::string SettingsPath() const;
+    std::string HostLogPath() const { return m_root / "records/host.log"; }
+
+    // The text of the settings file; empty when there is none.
+    std::string SettingsText() const;
+    // Writes the settings file (the launcher's text format) before a run.
+    void WriteSettingsText(const std::string& values);
+    // The URL the launcher opened last, waiting up to limit for one.
+    std::string OpenedPage(std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    std::vector<GameStart> GameStarts() const;
+    // Waits for the first start of the game; false when none came within limit.
+    bool WaitForGameStart(std::chrono::milliseconds limit) const;
+
+private:
+    std::vector<std::string> Environment() const;
+
+    TempDir m_root;
+    std::vector<std::string> m_extraEnvironment;  // "NAME=value", later ones win
+    int m_runCount = 0;
+};
