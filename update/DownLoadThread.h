@@ -94,8 +94,8 @@ private:
     // worker thread, its byte counter read by any thread.
     std::unique_ptr<CHttpSocket> m_pHttp;
 
-    // Set when the worker has handed over in the middle
-    // of a transfer (the install volume is too small); nothing more is
-    // reported or handed over afterwards.
+    // Set when the worker has handed over in the middle of a transfer (the
+    // install volume is too small); nothing more is reported or handed over
+    // afterwards.
     bool m_bHandedOver = false;  // worker thread only
 };
