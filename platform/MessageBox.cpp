@@ -64,31 +64,34 @@ void RunDialog(const std::string& text, MessageIcon icon) {
     gtk_widget_destroy(dialog);
 }
 
-// A box requested by another thread, which waits on it until the main thread
-// has shown and closed the dialog. Lives on the requesting thread's stack;
-// mutex guards every field, so the main thread's reads are ordered after the
-// requester's writes.
+// A box requested by another thread, which waits until the main thread has
+// shown and closed the dialog. Lives on the requesting thread's stack.
 struct PostedBox {
-    std::mutex mutex;
     std::condition_variable dismissed;
     std::string text;
     MessageIcon icon = MessageIcon::None;
     bool done = false;
 };
 
+// Guards every PostedBox. The box reaches the main thread through GLib's
+// idle queue; a static mutex, rather than one inside the box, orders the
+// box's construction before the main thread's first look at it without
+// relying on that queue.
+std::mutex g_postedBoxMutex;
+
 gboolean ShowPostedBox(gpointer data) {
     auto* box = static_cast<PostedBox*>(data);
     std::string text;
     MessageIcon icon;
     {
-        std::lock_guard<std::mutex> lock(box->mutex);
+        std::lock_guard<std::mutex> lock(g_postedBoxMutex);
         text = box->text;
         icon = box->icon;
     }
     RunDialog(text, icon);
     // Notify under the lock: the requester may free the box as soon as it
     // can take the lock again.
-    std::lock_guard<std::mutex> lock(box->mutex);
+    std::lock_guard<std::mutex> lock(g_postedBoxMutex);
     box->done = true;
     box->dismissed.notify_one();
     return G_SOURCE_REMOVE;
@@ -104,7 +107,7 @@ void ShowMessageBox(const std::string& text, MessageIcon icon) {
         return;
     }
     PostedBox box;
-    std::unique_lock<std::mutex> lock(box.mutex);
+    std::unique_lock<std::mutex> lock(g_postedBoxMutex);
     box.text = text;
     box.icon = icon;
     // g_idle_add, not g_main_context_invoke: when the main loop is not running
