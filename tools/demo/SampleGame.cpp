@@ -46,15 +46,30 @@ gboolean CloseWindow(gpointer window) {
     return G_SOURCE_REMOVE;
 }
 
-void ShowWindow(const std::string& description) {
+// What a person reads in the window: the same facts as the record.
+std::string WindowText(int argc, char** argv) {
+    gchar* folder = g_markup_escape_text(CurrentDirectory().c_str(), -1);
+    std::string text = std::string("<big><b>") + kTitle +
+                       "</b></big>\n\nWorking folder: " + folder + "\nArguments:";
+    g_free(folder);
+    if (argc < 2) text += " none";
+    for (int i = 1; i < argc; ++i) {
+        gchar* arg = g_markup_escape_text(argv[i], -1);
+        text += std::string("\n    ") + arg;
+        g_free(arg);
+    }
+    return text;
+}
+
+void ShowWindow(const std::string& markup) {
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(window), kTitle);
     gtk_window_set_default_size(GTK_WINDOW(window), 560, 240);
+    gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
     g_signal_connect(window, "destroy", G_CALLBACK(gtk_main_quit), nullptr);
 
-    const std::string text = std::string(kTitle) + "\n\nStarted with:\n" + description;
-    GtkWidget* label = gtk_label_new(text.c_str());
-    gtk_label_set_selectable(GTK_LABEL(label), TRUE);
+    GtkWidget* label = gtk_label_new(nullptr);
+    gtk_label_set_markup(GTK_LABEL(label), markup.c_str());
     gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
     gtk_widget_set_margin_start(label, 24);
     gtk_widget_set_margin_end(label, 24);
@@ -74,6 +89,6 @@ int main(int argc, char** argv) {
     fputs(description.c_str(), stdout);
     fflush(stdout);
     if (const char* record = getenv("VORN_SAMPLE_GAME_RECORD")) AppendRecord(record, description);
-    if (gtk_init_check(&argc, &argv)) ShowWindow(description);
+    if (gtk_init_check(&argc, &argv)) ShowWindow(WindowText(argc, argv));
     return 0;
 }
