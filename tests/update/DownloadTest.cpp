@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <sstream>
+#include <thread>
 
 #include "support/Log.h"
 #include "tests/support/NginxServer.h"
@@ -39,6 +40,19 @@ private:
     }
 };
 const ::testing::Environment* const kLogFile = ::testing::AddGlobalTestEnvironment(new LogFile);
+
+// nginx writes a request's line once the answer has gone out, which may be
+// after the client has read it: wait until count lines are there (or a while
+// has passed, and let the test's checks tell what is missing).
+std::vector<NginxAccess> AccessLogOf(const NginxServer& server, size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    std::vector<NginxAccess> access = server.AccessLog();
+    while (access.size() < count && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        access = server.AccessLog();
+    }
+    return access;
+}
 
 // One line per request of the misbehaving servers started with it:
 // "<connection> <target> <range>".
@@ -127,7 +141,7 @@ TEST_F(DownloadTest, TodaysTempFileIsResumed) {
 
     RunPackageJob();
 
-    const std::vector<NginxAccess> access = server.AccessLog();
+    const std::vector<NginxAccess> access = AccessLogOf(server, 1);
     ASSERT_EQ(access.size(), 1u);
     EXPECT_EQ(access[0].request, "GET /vorn_ad2.vorn123 HTTP/1.1");
     EXPECT_EQ(access[0].range, "bytes=1000-");
@@ -151,7 +165,7 @@ TEST_F(DownloadTest, TempFileFromAnotherDayIsDiscarded) {
 
     RunPackageJob(std::move(seams));
 
-    const std::vector<NginxAccess> access = server.AccessLog();
+    const std::vector<NginxAccess> access = AccessLogOf(server, 1);
     ASSERT_EQ(access.size(), 1u);
     EXPECT_EQ(access[0].range, "-");
     EXPECT_TRUE(ReadFile(targetPath) == source);
@@ -202,7 +216,7 @@ TEST_F(DownloadTest, RefusedAnswerDeletesTempAndNextServerStartsOver) {
 
         ASSERT_EQ(requests.Entries().size(), 1u);
         EXPECT_EQ(requests.Entries()[0].range, "bytes=1000-");
-        const std::vector<NginxAccess> access = backup.AccessLog();
+        const std::vector<NginxAccess> access = AccessLogOf(backup, 1);
         ASSERT_EQ(access.size(), 1u);
         EXPECT_EQ(access[0].request, "GET /vorn_ad2.exe HTTP/1.1");
         EXPECT_EQ(access[0].range, "-") << "the second attempt starts from 0";
@@ -249,7 +263,7 @@ TEST_F(DownloadTest, RedirectIsFollowedOnceByName) {
 
     RunPackageJob();
 
-    const std::vector<NginxAccess> access = server.AccessLog();
+    const std::vector<NginxAccess> access = AccessLogOf(server, 2);
     ASSERT_EQ(access.size(), 2u);
     EXPECT_EQ(access[0].request, "GET /moved/vorn_ad2.exe HTTP/1.1");
     EXPECT_EQ(access[0].status, 302);
@@ -268,7 +282,7 @@ TEST_F(DownloadTest, SecondRedirectEndsTheTransferWithoutPackage) {
 
     RunPackageJob();
 
-    const std::vector<NginxAccess> access = server.AccessLog();
+    const std::vector<NginxAccess> access = AccessLogOf(server, 2);
     ASSERT_EQ(access.size(), 2u);
     EXPECT_EQ(access[1].request, "GET /moved/vorn_ad2.exe HTTP/1.1");
     EXPECT_EQ(access[1].status, 302);
