@@ -1,14 +1,17 @@
 #include "skin/SkinBundle.h"
 
-// The generated declarations are plain C.
+#include <gio/gio.h>
+
+// Defined by the resource bundle the program links (plain C, generated).
 extern "C" {
-#include "skin/SkinBundleData.h"
+GResource* vorn_skin_bundle_get_resource(void);
+void vorn_skin_bundle_register_resource(void);
 }
 
 namespace {
 
 GResource* Bundle() {
-    // Thread-safe one-time set-up of the bundle compiled into the library.
+    // Thread-safe one-time set-up of the bundle linked into the program.
     static GResource* const bundle = [] {
         vorn_skin_bundle_register_resource();
         return vorn_skin_bundle_get_resource();
