@@ -28,7 +28,8 @@ struct GameStart {
 class LauncherSandbox {
 public:
     LauncherSandbox();
-    // Ends sample games that are still running.
+    // Ends sample games that are still running, and fails the test when a
+    // sanitizer reported on any run.
     ~LauncherSandbox();
     LauncherSandbox(const LauncherSandbox&) = delete;
     LauncherSandbox& operator=(const LauncherSandbox&) = delete;
