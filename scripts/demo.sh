@@ -52,7 +52,7 @@ sh scripts/install-deps.sh
 build_dir=${VORN_DEMO_BUILD_DIR:-build/demo}
 jobs=${JOBS:-$(nproc)}
 echo "== Building the launcher for loopback servers in $build_dir"
-cmake -C cmake/LoopbackConstants.cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release \
+cmake -C cmake/LoopbackConstants.cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVORN_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build_dir" -j "$jobs" --target vorn-launcher vorn_host_standin vorn-sample-package
 
@@ -218,7 +218,8 @@ fi
 
 # -- The launcher --------------------------------------------------------------
 if [ -n "$installed_game" ]; then
-    echo "== The game is installed: the launcher starts it (run '$0 --clean' to start over)"
+    echo "== The game is installed: the launcher starts it" \
+        "('sh scripts/demo.sh --clean $folder' starts over)"
 else
     echo "== First run: the launcher downloads the install package and runs it"
 fi
@@ -253,10 +254,14 @@ echo "== The launcher ended with exit code $status (its messages above, its outp
 install_dir=$(sed -n 's/^"QuorvaneInstallDic"="\(.*\)"$/\1/p' \
     "$folder/config/SOFTWARE/Velmora/Quorvane3D.reg" 2>/dev/null)
 echo "   install folder: ${install_dir:-?}"
+# Prints file indented, or "(none)" when it is empty.
+show() {
+    if [ -s "$1" ]; then sed 's/^/     /' "$1"; else echo "     (none)"; fi
+}
 echo "   requests to the primary server:"
-sed 's/^/     /' "$folder/servers/primary/access.log"
+show "$folder/servers/primary/access.log"
 echo "   requests to the backup server:"
-sed 's/^/     /' "$folder/servers/backup/access.log"
+show "$folder/servers/backup/access.log"
 if [ -s "$folder/records/stats.jsonl" ]; then
     echo "   reports received by the statistics stand-in:"
     sed 's/^/     /' "$folder/records/stats.jsonl"
