@@ -118,13 +118,12 @@ log_file="$folder/launcher/updatelog.log.log"
 log_lines_before=$(cat "$log_file" 2>/dev/null | wc -l)
 
 # -- Servers and cleanup -------------------------------------------------------
+# Newest first, so that the launcher goes before the servers it talks to.
 pids=""
 game_record="$folder/records/game"
 cleanup() {
     for pid in $pids; do
         kill "$pid" 2>/dev/null || true
-    done
-    for pid in $pids; do
         wait "$pid" 2>/dev/null || true
     done
     # A sample game the launcher started and that is still open.
@@ -158,7 +157,7 @@ start_nginx() {
     : >"$prefix/access.log"
     /usr/sbin/nginx -p "$prefix" -c "$prefix/nginx.conf" -e "$prefix/error.log" \
         >"$folder/logs/nginx-$name.log" 2>&1 &
-    pids="$pids $!"
+    pids="$! $pids"
 }
 start_nginx primary "$primary_port"
 start_nginx backup "$backup_port"
@@ -166,10 +165,10 @@ export PYTHONDONTWRITEBYTECODE=1
 python3 tools/test-servers/httpdns_standin.py --port "$httpdns_port" \
     --answer 127.0.0.1=127.0.0.1,60 --record "$folder/records/httpdns" \
     >"$folder/logs/httpdns.log" 2>&1 &
-pids="$pids $!"
+pids="$! $pids"
 python3 tools/test-servers/stats_standin.py --port "$stats_port" \
     --record "$folder/records/stats.jsonl" >"$folder/logs/stats.log" 2>&1 &
-pids="$pids $!"
+pids="$! $pids"
 for port in "$primary_port" "$backup_port" "$stats_port" "$httpdns_port"; do
     wait_for_port "$port"
 done
@@ -189,7 +188,7 @@ if [ -z "${DISPLAY:-}" ]; then
     rm -f "$folder/logs/xvfb-display"
     Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp >"$folder/logs/xvfb-display" \
         2>"$folder/logs/xvfb.log" &
-    pids="$pids $!"
+    pids="$! $pids"
     tries=0
     until [ -s "$folder/logs/xvfb-display" ]; do
         tries=$((tries + 1))
@@ -212,7 +211,7 @@ if [ -z "${DISPLAY:-}" ]; then
             wait $pause
         done
     ) &
-    pids="$pids $!"
+    pids="$! $pids"
     echo "   no display: a private X server ($DISPLAY); screenshots every 2 s in $folder/screenshots"
 fi
 
@@ -244,7 +243,7 @@ env -i \
     VORN_SAMPLE_GAME_SECONDS=8 \
     "$folder/launcher/vorn-launcher" PROCPARA=demo-session >"$folder/logs/launcher.out" &
 launcher=$!
-pids="$pids $launcher"
+pids="$launcher $pids"
 status=0
 wait $launcher || status=$?
 echo "== The launcher ended with exit code $status (its messages above, its output in" \
