@@ -73,10 +73,13 @@ std::optional<double> TransferRate::BytesPerSecond() const {
 std::string DownloadSpeedText(std::optional<double> bytesPerSecond, int64_t bytesLeft) {
     std::string text = "下载中";
     if (!bytesPerSecond) return text;
-    text += " " + SpeedText(*bytesPerSecond);
+    text.append(" ").append(SpeedText(*bytesPerSecond));
     if (bytesLeft < 0) return text;
-    text += " 剩余";
-    text += *bytesPerSecond > 0 ? TimeLeftText(static_cast<double>(bytesLeft) / *bytesPerSecond)
-                                : "--:--";
+    text.append(" 剩余");
+    if (*bytesPerSecond > 0) {
+        text.append(TimeLeftText(static_cast<double>(bytesLeft) / *bytesPerSecond));
+    } else {
+        text.append("--:--");
+    }
     return text;
 }
