@@ -169,4 +169,24 @@ TEST(HostModeTest, GlobeWindowIsUndecoratedOffTheTaskbarAndCannotBeClosed) {
     EXPECT_TRUE(run->Running());
 }
 
+// A build whose bundle lacks the dashed arc still opens the globe window, says
+// which picture it could not load and keeps running.
+TEST(HostModeTest, WindowOpensWithAPictureMissingFromTheBundle) {
+    XConnection x;
+    if (!x.Get()) GTEST_SKIP() << "no display";
+    LauncherSandbox sandbox(VORN_E2E_LAUNCHER_WITHOUT_DASHED_ARC);
+    sandbox.UseHostLibrary("sleep 600000\n");  // the host never says "ready"
+    const auto run = sandbox.Start({"PROCPARA=abc"});
+
+    const std::optional<Window> window = FindMappedWindowOf(x.Get(), run->Pid(), 30s);
+    ASSERT_TRUE(window) << run->Stderr();
+    const WindowGeometry geometry = GeometryOf(x.Get(), *window);
+    EXPECT_EQ(geometry.width, kGlobeWidth);
+    EXPECT_EQ(geometry.height, kGlobeHeight);
+    EXPECT_NE(run->Stderr().find("Error loading resource: 171"), std::string::npos)
+        << run->Stderr();
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(run->Running());
+}
+
 }  // namespace

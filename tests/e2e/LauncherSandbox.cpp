@@ -49,13 +49,13 @@ bool IsSampleGame(pid_t pid) {
 
 }  // namespace
 
-LauncherSandbox::LauncherSandbox() {
+LauncherSandbox::LauncherSandbox(const std::string& launcher) {
     for (const char* folder : {"home", "config", "data", "cache", "tmp", "bin", "volume",
                                "launcher", "records", "runs"}) {
         MakeFolder(m_root / folder);
     }
     MakeFolder(m_root / "runtime", 0700);
-    PlaceExecutable(VORN_E2E_LAUNCHER, LauncherDir() + "/vorn-launcher");
+    PlaceExecutable(launcher, LauncherDir() + "/vorn-launcher");
     WriteRecordingProgram(m_root / "bin/xdg-open", m_root / "records/opened-page");
     // The root as a real table lists it, and one fixed volume: ours.
     WriteFile(m_root / "mountinfo",

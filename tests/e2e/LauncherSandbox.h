@@ -27,7 +27,8 @@ struct GameStart {
 
 class LauncherSandbox {
 public:
-    LauncherSandbox();
+    // launcher is the executable copied into the launcher folder.
+    explicit LauncherSandbox(const std::string& launcher = VORN_E2E_LAUNCHER);
     // Ends sample games that are still running, and fails the test when a
     // sanitizer reported on any run.
     ~LauncherSandbox();
