@@ -309,15 +309,7 @@ int CHttpSocket::ReceiveWithLength() {
         const size_t wanted =
             static_cast<size_t>(std::min<int64_t>(m_buffer.size(), m_nContentLength - received));
         const long count = Receive(m_buffer.data(), wanted);
-        if (count < 0) {
-            log_write(LOG_ERROR, kModule, "RecvHttpFile() recv错误");
-            return HTTP_ERR_BODY;
-        }
-        if (count == 0) {
-            log_write(LOG_ERROR, kModule, "RecvHttpFile() 连接提前关闭 %lld/%lld",
-                      static_cast<long long>(received), static_cast<long long>(m_nContentLength));
-            return HTTP_ERR_BODY;
-        }
+        if (count <= 0) return ReportBodyBroken(count, received);
         received += count;
         if (int result = DeliverBody(m_buffer.data(), size_t(count), received)) return result;
     }
@@ -329,15 +321,7 @@ int CHttpSocket::ReceiveChunked() {
     int64_t received = 0;
     while (true) {
         const long count = Receive(m_buffer.data(), m_buffer.size());
-        if (count < 0) {
-            log_write(LOG_ERROR, kModule, "RecvHttpFile() recv错误");
-            return HTTP_ERR_BODY;
-        }
-        if (count == 0) {
-            log_write(LOG_ERROR, kModule, "RecvHttpFile() 连接提前关闭 %lld/%lld",
-                      static_cast<long long>(received), -1LL);
-            return HTTP_ERR_BODY;
-        }
+        if (count <= 0) return ReportBodyBroken(count, received);
         const ChunkedDecoder::Step step = decoder.Decode(m_buffer.data(), size_t(count));
         if (step.content > 0) {
             received += int64_t(step.content);
@@ -360,10 +344,7 @@ int CHttpSocket::ReceiveUntilClose() {
     int64_t received = 0;
     while (true) {
         const long count = Receive(m_buffer.data(), m_buffer.size());
-        if (count < 0) {
-            log_write(LOG_ERROR, kModule, "RecvHttpFile() recv错误");
-            return HTTP_ERR_BODY;
-        }
+        if (count < 0) return ReportBodyBroken(count, received);
         if (count == 0) {
             CloseConnection();
             return HTTP_OK;
@@ -379,6 +360,18 @@ int CHttpSocket::DeliverBody(const char* data, size_t size, int64_t received) {
     m_pSink->OnRecvData(data, static_cast<int32_t>(size), received, m_nContentLength);
     m_tLastActive = m_clock();
     return HTTP_OK;
+}
+
+// A failed receive (count < 0) or a connection closed before the body's end
+// (count 0); m_nContentLength is -1 for a chunked body.
+int CHttpSocket::ReportBodyBroken(long count, int64_t received) {
+    if (count < 0) {
+        log_write(LOG_ERROR, kModule, "RecvHttpFile() recv错误");
+    } else {
+        log_write(LOG_ERROR, kModule, "RecvHttpFile() 连接提前关闭 %lld/%lld",
+                  static_cast<long long>(received), static_cast<long long>(m_nContentLength));
+    }
+    return HTTP_ERR_BODY;
 }
 
 int CHttpSocket::ReportWriteError() {

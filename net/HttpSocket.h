@@ -73,6 +73,7 @@ private:
     int ReceiveChunked();
     int ReceiveUntilClose();
     int DeliverBody(const char* data, size_t size, int64_t received);
+    int ReportBodyBroken(long count, int64_t received);
     int ReportWriteError();
     long Receive(char* buffer, size_t size) const;
 

@@ -14,6 +14,7 @@
 
 #include "net/HttpSocket.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/LoopbackPort.h"
 #include "tests/support/PythonServer.h"
 #include "tests/support/TempDir.h"
 
@@ -296,18 +297,6 @@ TEST_F(MisbehavingServerTest, AWriteErrorIsNeverSuccess) {
     EXPECT_EQ(client.RequestFile(Url("/file?size=10"), "", 0, full.Get()), HTTP_ERR_BODY);
 }
 
-uint16_t ClosedPort() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    close(probe);
-    return ntohs(address.sin_port);
-}
-
 TEST(HttpSocketSetupTest, FailsBeforeSendingWithTheStepsCode) {
     struct Case {
         std::string url;
@@ -315,7 +304,7 @@ TEST(HttpSocketSetupTest, FailsBeforeSendingWithTheStepsCode) {
         int result;
         std::string logLine;
     };
-    const std::string closed = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/x";
+    const std::string closed = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/x";
     const std::string longHost = "http://" + std::string(64, 'h') + "/x";
     const std::string longPath = "http://h/" + std::string(259, 'p');
     const std::string longUrl = "http://" + std::string(1013, 'u') + "@h/x";
@@ -344,10 +333,11 @@ TEST(HttpSocketSetupTest, FailsBeforeSendingWithTheStepsCode) {
     // The limits themselves are fine.
     RecordingSink sink;
     CHttpSocket client(&sink);
-    EXPECT_EQ(client.RequestFile("http://" + std::string(63, 'h') + ":" +
-                                     std::to_string(ClosedPort()) + "/" + std::string(258, 'p'),
-                                 "127.0.0.1", 0, nullptr),
-              HTTP_ERR_CONNECT);
+    EXPECT_EQ(
+        client.RequestFile("http://" + std::string(63, 'h') + ":" +
+                               std::to_string(UnusedLoopbackPort()) + "/" + std::string(258, 'p'),
+                           "127.0.0.1", 0, nullptr),
+        HTTP_ERR_CONNECT);
 }
 
 }  // namespace

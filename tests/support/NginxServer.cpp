@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/LoopbackPort.h"
 #include "tests/support/PythonServer.h"
 
 namespace {
@@ -19,23 +20,6 @@ constexpr int kStartAttempts = 5;
 constexpr auto kStartTimeout = std::chrono::seconds(10);
 constexpr auto kStartPoll = std::chrono::milliseconds(10);
 constexpr auto kLogWait = std::chrono::seconds(10);
-
-// A port nobody listens on right now; nginx may still lose it to a
-// neighbour, in which case the start is tried again with another.
-uint16_t PickFreePort() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        close(probe);
-        throw std::runtime_error("no free port");
-    }
-    close(probe);
-    return ntohs(address.sin_port);
-}
 
 bool Accepts(uint16_t port) {
     const int probe = socket(AF_INET, SOCK_STREAM, 0);
@@ -77,7 +61,7 @@ NginxServer::NginxServer(const std::string& root, NginxOptions options) {
 NginxServer::~NginxServer() = default;
 
 bool NginxServer::TryStart(const std::string& root, const NginxOptions& options) {
-    m_port = options.port ? options.port : PickFreePort();
+    m_port = options.port ? options.port : UnusedLoopbackPort();
     std::string config = ReadFile(TestServerFile("nginx.conf.in"));
     ReplaceAll(config, "@PREFIX@", m_prefix.Path());
     ReplaceAll(config, "@PORT@", std::to_string(m_port));

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "telemetry/HttpPost.h"
+#include "tests/support/LoopbackPort.h"
 #include "tests/telemetry/StatsTestSupport.h"
 
 namespace {
@@ -25,7 +26,7 @@ TEST(HttpPostTest, ErrorStatusIsACompletedTransfer) {
 
 TEST(HttpPostTest, RefusedConnectionReportsTheCurlError) {
     std::string response = "left from before";
-    const std::string url = "http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/form";
+    const std::string url = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/form";
     EXPECT_EQ(HttpPost(response, url, "a=1"), CURLE_COULDNT_CONNECT);
     EXPECT_EQ(response, "");
 }

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "telemetry/LaunchRecord.h"
+#include "tests/support/LoopbackPort.h"
 #include "tests/telemetry/StatsTestSupport.h"
 
 namespace {
@@ -73,7 +74,7 @@ TEST(LaunchRecordTest, AnyCompletedTransferCountsAsDelivered) {
 
 TEST(LaunchRecordTest, UnreachableServiceLeavesTheFlagForTheNextStart) {
     const telemetry::ReportContext context =
-        TestContext("http://127.0.0.1:" + std::to_string(ClosedLoopbackPort()));
+        TestContext("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()));
     const auto started = std::chrono::steady_clock::now();
     EXPECT_NE(DeliverLaunchRecord(3, context), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);

@@ -50,18 +50,6 @@ void StatsStandin::ForgetRequests() const {
     WriteFile(m_dir / "requests.jsonl", "");
 }
 
-uint16_t ClosedLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 std::string TestKeyPath() {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     return std::string("SOFTWARE\\Velmora\\") + test->test_suite_name() + "." + test->name();

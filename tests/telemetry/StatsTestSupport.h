@@ -30,9 +30,6 @@ private:
     PythonServer m_server;
 };
 
-// A loopback port that refuses connections: bound once, then closed.
-uint16_t ClosedLoopbackPort();
-
 // A key of the settings store of the current test's own, under a
 // configuration home that the test program set up in a temporary folder.
 std::string TestKeyPath();
