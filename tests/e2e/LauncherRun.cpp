@@ -11,18 +11,12 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/ExecArguments.h"
 #include "tests/support/TempDir.h"
 
 namespace {
 
 constexpr auto kReapPoll = std::chrono::milliseconds(10);
-
-std::vector<char*> PointersTo(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    for (std::string& text : strings) pointers.push_back(text.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
 
 }  // namespace
 
@@ -33,8 +27,8 @@ LauncherRun::LauncherRun(const std::string& program, const std::vector<std::stri
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> envp = environment;
-    std::vector<char*> argvPointers = PointersTo(argv);
-    std::vector<char*> envpPointers = PointersTo(envp);
+    std::vector<char*> argvPointers = NullTerminated(argv);
+    std::vector<char*> envpPointers = NullTerminated(envp);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/ExecArguments.h"
+
 extern char** environ;
 
 namespace {
@@ -31,13 +33,6 @@ std::vector<std::string> MergedEnvironment(const std::vector<std::string>& extra
     return merged;
 }
 
-std::vector<char*> PointersTo(std::vector<std::string>& strings) {
-    std::vector<char*> pointers;
-    for (std::string& text : strings) pointers.push_back(text.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 }  // namespace
 
 LauncherProcess::LauncherProcess(const std::string& program, const std::vector<std::string>& args,
@@ -47,8 +42,8 @@ LauncherProcess::LauncherProcess(const std::string& program, const std::vector<s
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> envp = MergedEnvironment(environment);
-    std::vector<char*> argvPointers = PointersTo(argv);
-    std::vector<char*> envpPointers = PointersTo(envp);
+    std::vector<char*> argvPointers = NullTerminated(argv);
+    std::vector<char*> envpPointers = NullTerminated(envp);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
