@@ -13,6 +13,7 @@
 #include "tests/e2e/LoopbackServices.h"
 #include "tests/e2e/WaitUntil.h"
 #include "tests/e2e/X11Window.h"
+#include "tests/support/ExecArguments.h"
 
 extern char** environ;
 
@@ -24,6 +25,19 @@ constexpr auto kRunLimit = 120s;
 constexpr int kGlobeWidth = 764;
 constexpr int kGlobeHeight = 915;
 
+// The launcher's mapped window, checked to be the size of the globe.
+std::optional<Window> FindGlobeWindow(Display* display, const LauncherRun& run) {
+    const std::optional<Window> window = FindMappedWindowOf(display, run.Pid(), 30s);
+    if (!window) {
+        ADD_FAILURE() << "no window; the launcher said:\n" << run.Stderr();
+        return window;
+    }
+    const WindowGeometry geometry = GeometryOf(display, *window);
+    EXPECT_EQ(geometry.width, kGlobeWidth);
+    EXPECT_EQ(geometry.height, kGlobeHeight);
+    return window;
+}
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -33,9 +47,8 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // Runs a desktop tool (xdotool, import) on the test's display; its exit code.
 int RunTool(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
+    std::vector<std::string> argvCopy = argv;
+    std::vector<char*> args = NullTerminated(argvCopy);
     pid_t pid = -1;
     if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return -1;
     int status = 0;
@@ -116,11 +129,9 @@ TEST(HostModeTest, GlobeWindowIsUndecoratedOffTheTaskbarAndCannotBeClosed) {
     sandbox.UseHostLibrary("ready\n");
     const auto run = sandbox.Start({"PROCPARA=abc"});
 
-    const std::optional<Window> window = FindMappedWindowOf(x.Get(), run->Pid(), 30s);
-    ASSERT_TRUE(window) << run->Stderr();
+    const std::optional<Window> window = FindGlobeWindow(x.Get(), *run);
+    ASSERT_TRUE(window);
     const WindowGeometry geometry = GeometryOf(x.Get(), *window);
-    EXPECT_EQ(geometry.width, kGlobeWidth);
-    EXPECT_EQ(geometry.height, kGlobeHeight);
     const WindowGeometry screen = ScreenSize(x.Get());
     if (screen.height >= kGlobeHeight) {
         EXPECT_NEAR(geometry.x, (screen.width - kGlobeWidth) / 2, 1);
@@ -178,11 +189,7 @@ TEST(HostModeTest, WindowOpensWithAPictureMissingFromTheBundle) {
     sandbox.UseHostLibrary("sleep 600000\n");  // the host never says "ready"
     const auto run = sandbox.Start({"PROCPARA=abc"});
 
-    const std::optional<Window> window = FindMappedWindowOf(x.Get(), run->Pid(), 30s);
-    ASSERT_TRUE(window) << run->Stderr();
-    const WindowGeometry geometry = GeometryOf(x.Get(), *window);
-    EXPECT_EQ(geometry.width, kGlobeWidth);
-    EXPECT_EQ(geometry.height, kGlobeHeight);
+    ASSERT_TRUE(FindGlobeWindow(x.Get(), *run));
     EXPECT_NE(run->Stderr().find("Error loading resource: 171"), std::string::npos)
         << run->Stderr();
     std::this_thread::sleep_for(1s);
