@@ -16,7 +16,6 @@ namespace {
 
 constexpr const char* kInstallDirValue = "QuorvaneInstallDic";
 constexpr const char* kLaunchLockName = "Launch";
-constexpr const char* kOldSystemSuffix = "vorn_dir/";
 
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() &&
@@ -84,33 +83,27 @@ ConfigServices SystemConfigServices() {
 }
 
 std::string ScanInstallDrive(const LaunchConfig& config, ConfigServices& services) {
-    const std::string suffix = config.m_nOsClass == 1 ? kOldSystemSuffix : "";
-
-    // Fixed volumes with enough room, in mount-table order.
-    std::vector<std::string> kept;
-    for (const platform::Volume& volume : services.volumes->FixedVolumes()) {
-        const auto freeBytes = services.volumes->FreeBytes(volume.mountPoint);
-        if (freeBytes && *freeBytes >= kMinimumFreeBytes) kept.push_back(volume.mountPoint);
-    }
-
+    const bool oldSystem = config.m_nOsClass == 1;
     std::string chosen;
-    for (const std::string& root : kept) {
-        if (root == platform::kSystemRoot) continue;
-        const std::string candidate = WithoutTrailingSlash(root) + "/" + suffix;
-        // A candidate with the old-system suffix never equals a volume root.
-        bool isFixedRoot = false;
-        for (const std::string& fixed : kept)
-            isFixedRoot |= WithoutTrailingSlash(fixed) + "/" == candidate;
-        if (!isFixedRoot) continue;
-        if (ProbeWritable(candidate + "vornTemp")) {
-            chosen = WithoutTrailingSlash(root);
-            break;
+    // Old systems look for "<volume>/vorn_dir/", which is never a volume
+    // root, so they always take the fallback.
+    if (!oldSystem) {
+        // The first fixed volume in mount-table order, other than the system
+        // root, with enough room and a probe file that can be written.
+        for (const platform::Volume& volume : services.volumes->FixedVolumes()) {
+            const std::string root = WithoutTrailingSlash(volume.mountPoint);
+            if (root == platform::kSystemRoot) continue;
+            const auto freeBytes = services.volumes->FreeBytes(volume.mountPoint);
+            if (!freeBytes || *freeBytes < kMinimumFreeBytes) continue;
+            if (ProbeWritable(root + "/vornTemp")) {
+                chosen = root;
+                break;
+            }
         }
     }
     if (chosen.empty()) chosen = services.fallbackRoot;
 
-    std::string installDir = chosen;
-    if (config.m_nOsClass == 1) installDir += "/vorn_dir";
+    const std::string installDir = oldSystem ? chosen + "/vorn_dir" : chosen;
     // The fallback folder may not exist yet; the run marker goes into it.
     platform::CreateDirectories(installDir);
     return installDir;
