@@ -94,18 +94,22 @@ void CUpdateDlg::Redraw(const StatusSnapshot& state) {
 }
 
 void CUpdateDlg::StartUpdate() {
+    std::lock_guard<std::mutex> starting(m_startLock);
+    if (m_pWorker && m_pWorker->Running()) {
+        // A worker must never be destroyed while its thread runs; a second
+        // start request (a host that says "ready" twice) is refused.
+        fprintf(stderr, "vorn-launcher: the update is already running\n");
+        return;
+    }
+    if (m_pWorker) m_pWorker->Join();
+    // Prepared outside m_workerLock: preparing may show a message box, which
+    // waits for the main thread, and the main thread's watchdog takes that lock.
+    auto worker = std::make_unique<DownLoadThread>(*this);
+    worker->PrepareJob();
+    worker->Start();
     {
         std::lock_guard<std::mutex> guard(m_workerLock);
-        if (m_pWorker && m_pWorker->Running()) {
-            // A worker must never be destroyed while its thread runs; a second
-            // start request (a host that says "ready" twice) is refused.
-            fprintf(stderr, "vorn-launcher: the update is already running\n");
-            return;
-        }
-        if (m_pWorker) m_pWorker->Join();
-        m_pWorker = std::make_unique<DownLoadThread>(*this);
-        m_pWorker->PrepareJob();
-        m_pWorker->Start();
+        m_pWorker = std::move(worker);
     }
     // The watchdog lives on the main thread whichever thread starts the work.
     g_main_context_invoke(nullptr, ArmWatchdogOnMainThread, this);

@@ -75,8 +75,11 @@ private:
     std::atomic<int32_t> m_bDebugLaunch{0};
     const bool m_hasDisplay;
 
-    // Serialises StartUpdate callers (window, watcher and host threads) and
-    // guards m_pWorker; never held while waiting for the main thread.
+    // Serialises StartUpdate callers (window, watcher and host threads); only
+    // they write m_pWorker.
+    std::mutex m_startLock;
+    // Guards m_pWorker against the watchdog's read on the main thread; held
+    // only for the swap and the read, never while waiting for the main thread.
     std::mutex m_workerLock;
     std::unique_ptr<DownLoadThread> m_pWorker;
 
