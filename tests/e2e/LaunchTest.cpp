@@ -59,6 +59,21 @@ INSTANTIATE_TEST_SUITE_P(
         LaunchCase{"HostParameters", {"PROCPARA=abc"}, true, {"PROCPARA=<pid>"}}),
     [](const ::testing::TestParamInfo<LaunchCase>& info) { return info.param.name; });
 
+// A DEBUG argument means standalone even beside the host library and with a
+// host parameter: the library is never loaded.
+TEST(LaunchModeTest, DebugArgumentNeverLoadsTheHostLibrary) {
+    LauncherSandbox sandbox;
+    sandbox.InstallSampleGame();
+    sandbox.UseHostLibrary("log " + sandbox.HostLogPath() + "\nready\n");
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE", "PROCPARA=abc"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << run->Stderr();
+    EXPECT_EQ(run->Stdout().find("Load library"), std::string::npos) << run->Stdout();
+    EXPECT_FALSE(FileExists(sandbox.HostLogPath()));
+}
+
 TEST(SingleLauncherTest, SecondLauncherIsRefusedWhileTheFirstInstalls) {
     LauncherSandbox sandbox;
     PackageFolder packages;
