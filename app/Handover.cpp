@@ -2,61 +2,68 @@
 
 #include <unistd.h>
 
-#include "BuildConstants.h"
+#include "hostlink/HostLink.h"
 #include "platform/Process.h"
-#include "platform/UrlOpener.h"
-
-namespace {
-constexpr const char* kProcParaMarker = "PROCPARA=";
-}  // namespace
 
 std::string GameParameters(const std::string& commandLine, pid_t launcherPid) {
-    const size_t marker = commandLine.find(kProcParaMarker);
+    const std::string marker = hostlink::kHostParameterMarker;
+    const size_t at = commandLine.find(marker);
     std::string parameters;
-    if (marker != std::string::npos) {
+    if (at != std::string::npos) {
         // The host's own value is replaced by the launcher's process id.
-        parameters =
-            commandLine.substr(0, marker + std::char_traits<char>::length(kProcParaMarker));
+        parameters = commandLine.substr(0, at + marker.size());
     } else {
-        parameters = commandLine + "," + kProcParaMarker;
+        parameters = commandLine + "," + marker;
     }
     return parameters + std::to_string(launcherPid);
 }
 
-Handover::Seams Handover::SystemSeams(std::function<void()> startTrackingEvents) {
-    return Seams{platform::TerminateSelf, [] { platform::OpenUrl(build::kServicePageUrl); },
-                 std::move(startTrackingEvents)};
-}
-
-Handover::Handover(IHandoverHost& host, Seams seams) : m_host(host), m_seams(std::move(seams)) {}
+Handover::Handover(IHandoverHost& host, const platform::Services& services)
+    : m_host(host), m_services(services) {}
 
 Handover::~Handover() {
     if (m_watcher.joinable()) m_watcher.join();
 }
 
 void Handover::Finish(bool failed) {
-    vnAutoLock lock(&m_host.WindowLock());
-    if (failed) {
-        GiveUp();
-        return;
+    Action action;
+    {
+        vnAutoLock lock(&m_host.WindowLock());
+        action = Decide(failed);
     }
-    LaunchConfig& config = m_host.Config();
-    if (config.m_nMode != MODE_INSTALL) {
-        LaunchGame();
-        return;
+    switch (action) {
+        case Action::GiveUp:
+            GiveUp();
+            break;
+        case Action::LaunchGame:
+            LaunchGame();
+            break;
+        case Action::RunPackage:
+            RunPackage();
+            break;
+        case Action::Nothing:
+            break;
     }
+}
+
+Handover::Action Handover::Decide(bool failed) {
+    if (m_bEnding) return Action::Nothing;
+    if (!failed && m_host.Config().m_nMode == MODE_INSTALL) return Action::RunPackage;
+    m_bEnding = true;
+    return failed ? Action::GiveUp : Action::LaunchGame;
+}
+
+void Handover::RunPackage() {
+    const LaunchConfig& config = m_host.Config();
     // Only a package that arrived whole is in place; a missing one fails here.
-    const pid_t package = platform::RunThroughAssociation(InstallPackagePath(config));
-    if (package <= 0) {
-        GiveUp();
+    const std::optional<pid_t> package =
+        m_services.runThroughAssociation(InstallPackagePath(config), {}, "");
+    if (!package) {
+        Finish(true);
         return;
     }
-    if (m_host.InstallStartTick() != 0 && m_seams.startTrackingEvents) {
-        m_seams.startTrackingEvents();
-    }
-    m_hPackProcess = package;
-    // A package runs once per launcher run; a watcher left from an earlier one
-    // has ended its wait, since the mode left MODE_INSTALL when it did.
+    if (m_host.InstallStartTick() != 0) m_host.StartTrackingEvents();
+    m_hPackProcess = *package;
     if (m_watcher.joinable()) m_watcher.join();
     m_watcher = std::thread(&Handover::WatchInstaller, this);
     m_host.PostHideWindow();
@@ -68,19 +75,19 @@ void Handover::LaunchGame() {
     if (config.m_nMode == MODE_LAUNCH) {
         // The game's path goes whole as the program; only the parameters are
         // split into arguments.
-        const pid_t game =
-            platform::SpawnProcess(GameExecutablePath(config.m_szInstallDir, config.m_szGameDir),
-                                   platform::SplitCommandLine(parameters),
-                                   config.m_szInstallDir + "/" + config.m_szGameDir);
+        const std::optional<pid_t> game =
+            m_services.spawn(GameExecutablePath(config.m_szInstallDir, config.m_szGameDir),
+                             platform::SplitCommandLine(parameters),
+                             config.m_szInstallDir + "/" + config.m_szGameDir);
         DeleteRunMarker();
-        if (game <= 0) m_seams.openServicePage();
+        if (!game) m_services.openUrl(m_services.endpoints.servicePageUrl);
     }
     // After an install the game is not started; the marker stays.
-    m_seams.terminateSelf();
+    m_services.terminateSelf();
 }
 
 void Handover::WatchInstaller() {
-    if (!platform::WaitProcess(m_hPackProcess)) return;
+    if (!m_services.waitProcess(m_hPackProcess)) return;
     LaunchConfig& config = m_host.Config();
     unlink(InstallPackagePath(config).c_str());
     m_host.PostShowWindow();
@@ -90,8 +97,8 @@ void Handover::WatchInstaller() {
 
 void Handover::GiveUp() {
     DeleteRunMarker();
-    m_seams.openServicePage();
-    m_seams.terminateSelf();
+    m_services.openUrl(m_services.endpoints.servicePageUrl);
+    m_services.terminateSelf();
 }
 
 void Handover::DeleteRunMarker() {

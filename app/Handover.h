@@ -6,10 +6,10 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <thread>
 
+#include "platform/Services.h"
 #include "support/vnMutex.h"
 #include "update/LaunchConfig.h"
 
@@ -18,16 +18,17 @@ class IHandoverHost {
 public:
     virtual ~IHandoverHost() = default;
     virtual LaunchConfig& Config() = 0;
-    // The window's lock; the hand-over holds it throughout.
+    // The window's lock; the hand-over decides under it.
     virtual vnMutex& WindowLock() = 0;
     // Creates and starts a worker for the current mode.
     virtual void StartUpdate() = 0;
-    // Ask the main thread to hide or show the window and return at once: they
-    // are called with the window's lock held.
+    // Ask the main thread to hide or show the window and return at once.
     virtual void PostHideWindow() = 0;
     virtual void PostShowWindow() = 0;
     // The tick at which the install mode was chosen, 0 when it was not.
     virtual uint32_t InstallStartTick() const = 0;
+    // Starts the tracking events' thread, not waited for.
+    virtual void StartTrackingEvents() = 0;
 };
 
 // The game's parameters: the launcher's command line up to and including its
@@ -37,37 +38,42 @@ std::string GameParameters(const std::string& commandLine, pid_t launcherPid);
 
 class Handover {
 public:
-    // What the hand-over does to the outside world; tests replace them.
-    struct Seams {
-        std::function<void()> terminateSelf;  // ends the process, exit code 0
-        std::function<void()> openServicePage;
-        std::function<void()> startTrackingEvents;  // starts their thread, not waited for
-    };
-    static Seams SystemSeams(std::function<void()> startTrackingEvents);
-
-    Handover(IHandoverHost& host, Seams seams);
+    // services (processes, the page opener) must outlive the hand-over.
+    Handover(IHandoverHost& host, const platform::Services& services);
     // Waits for the installer watcher, if one was started.
     ~Handover();
     Handover(const Handover&) = delete;
     Handover& operator=(const Handover&) = delete;
 
-    // Returns only when it has started the install package (or when a test's
-    // terminateSelf returns); otherwise the process ends inside it.
+    // Returns only when it has started the install package (or when the
+    // services' terminateSelf returns, in tests); otherwise the process ends
+    // inside it. Decides under the window's lock and acts after releasing it,
+    // so that starting processes and joining threads never happen under it.
     void Finish(bool failed);
+    // Deletes the run marker file when the configuration has named one.
+    void DeleteRunMarker();
 
 private:
+    enum class Action { GiveUp, LaunchGame, RunPackage, Nothing };
+
+    Action Decide(bool failed) REQUIRES(m_host.WindowLock());
     void LaunchGame();
+    void RunPackage();
     void WatchInstaller();
     // The end of every failure: run marker deleted, service page, process ends.
     void GiveUp();
-    void DeleteRunMarker();
 
-    IHandoverHost& m_host;  // the controller, which owns this object
-    const Seams m_seams;    // set at construction, read-only afterwards
+    IHandoverHost& m_host;                 // the controller, which owns this object
+    const platform::Services& m_services;  // read-only
 
-    // The running install package: written by Finish under the window's lock
-    // before the watcher starts, then read by the watcher only.
+    // Set by the first decision that ends the run; later callers then leave
+    // the ending to it. Guarded by the window's lock.
+    bool m_bEnding GUARDED_BY(m_host.WindowLock()) = false;
+    // The running install package: written before the watcher starts, then
+    // read by the watcher only.
     pid_t m_hPackProcess = -1;
-    // The installer watcher: started by Finish, joined by the destructor.
+    // The installer watcher: started and replaced by the thread that runs the
+    // package (one at a time: the mode leaves install mode when it ends),
+    // joined by the destructor.
     std::thread m_watcher;
 };

@@ -5,12 +5,8 @@
 
 #include <cstdio>
 
-#include "BuildConstants.h"
-#include "platform/Clock.h"
-#include "platform/MessageBox.h"
-#include "platform/OsClass.h"
+#include "net/ResolveHostIP.h"
 #include "platform/Paths.h"
-#include "platform/Process.h"
 
 namespace {
 
@@ -35,14 +31,15 @@ bool GameInstalledIn(const std::string& installDir, const LaunchConfig& config) 
 // The first install-directory candidate: the parent of a launcher folder named
 // like the game folder, else the volume the launcher lies on (the system root
 // standing for the system drive).
-std::string CandidateFromCurrentDir(const LaunchConfig& config, ConfigServices& services) {
-    const std::string& cwd = services.currentDir;
+std::string CandidateFromCurrentDir(const LaunchConfig& config,
+                                    const platform::Services& services) {
+    const std::string& cwd = services.startDirectory;
     const std::string& gameDir = config.m_szGameDir;
     if (EndsWith(cwd, gameDir)) {
         return cwd.substr(0, cwd.size() - gameDir.size() - (cwd.size() > gameDir.size() ? 1 : 0));
     }
     const std::string volume = services.volumes->VolumeOf(cwd);
-    return volume == platform::kSystemRoot ? services.fallbackRoot : volume;
+    return volume == services.systemRoot ? services.fallbackInstallRoot : volume;
 }
 
 // Creates every missing directory up to the last "/" of path and opens the
@@ -64,26 +61,8 @@ std::string WithoutTrailingSlash(std::string path) {
 
 }  // namespace
 
-ConfigServices SystemConfigServices() {
-    static std::unique_ptr<platform::ISettingsStore> settings = platform::OpenUserSettings();
-    static std::unique_ptr<platform::IVolumes> volumes = platform::SystemVolumes();
-    ConfigServices services;
-    services.osClass = [] { return platform::CurrentOsClass(); };
-    services.settings = settings.get();
-    services.volumes = volumes.get();
-    services.acquireLock = [](const std::string& name) { return platform::AcquireNamedLock(name); };
-    services.showMessage = [](const std::string& text) { platform::ShowMessageBox(text); };
-    services.terminate = [] { platform::TerminateSelf(); };
-    services.tickCount = [] { return platform::TickCountMs(); };
-    char cwd[4096];
-    services.currentDir = getcwd(cwd, sizeof cwd) ? cwd : "";
-    services.executablePath = platform::ExecutablePath();
-    services.fallbackRoot = platform::FallbackInstallRoot();
-    return services;
-}
-
-std::string ScanInstallDrive(const LaunchConfig& config, ConfigServices& services) {
-    const bool oldSystem = config.m_nOsClass == 1;
+std::string ScanInstallDrive(int osClass, const platform::Services& services) {
+    const bool oldSystem = osClass == 1;
     std::string chosen;
     // Old systems look for "<volume>/vorn_dir/", which is never a volume
     // root, so they always take the fallback.
@@ -92,7 +71,7 @@ std::string ScanInstallDrive(const LaunchConfig& config, ConfigServices& service
         // root, with enough room and a probe file that can be written.
         for (const platform::Volume& volume : services.volumes->FixedVolumes()) {
             const std::string root = WithoutTrailingSlash(volume.mountPoint);
-            if (root == platform::kSystemRoot) continue;
+            if (root == services.systemRoot) continue;
             const auto freeBytes = services.volumes->FreeBytes(volume.mountPoint);
             if (!freeBytes || *freeBytes < kMinimumFreeBytes) continue;
             if (ProbeWritable(root + "/vornTemp")) {
@@ -101,7 +80,7 @@ std::string ScanInstallDrive(const LaunchConfig& config, ConfigServices& service
             }
         }
     }
-    if (chosen.empty()) chosen = services.fallbackRoot;
+    if (chosen.empty()) chosen = services.fallbackInstallRoot;
 
     const std::string installDir = oldSystem ? chosen + "/vorn_dir" : chosen;
     // The fallback folder may not exist yet; the run marker goes into it.
@@ -109,39 +88,29 @@ std::string ScanInstallDrive(const LaunchConfig& config, ConfigServices& service
     return installDir;
 }
 
-void SettleLaunchConfig(LaunchConfig& config, ConfigServices& services,
-                        uint32_t* installStartTick) {
-    config.m_nOsClass = services.osClass();
+namespace {
 
-    if (config.m_strCmdLine.find("/regserver") != std::string::npos) services.terminate();
+constexpr const char* kResolveFailedMessage = "d+ get ip error";
 
-    config.m_szGamePackUrl = Bounded(build::kGamePackUrl, capacity::kUrl);
-    config.m_szGamePackUrlBak = Bounded(build::kGamePackUrlBak, capacity::kUrl);
-    config.m_szUpdateUrl = Bounded(build::kUpdateUrl, capacity::kUrl);
-    config.m_szUpdateUrlBak = Bounded(build::kUpdateUrlBak, capacity::kUrl);
+// The address of the URL's host, or nothing when the lookup failed for good.
+std::optional<std::string> ServerAddress(const std::string& url,
+                                         const platform::Services& services) {
+    const HostResolution resolution = ResolveHostIP(url, services);
+    if (resolution.kind == HostResolution::Kind::Failed) return std::nullopt;
+    return Bounded(resolution.address, capacity::kAddress);
+}
 
-    config.m_szGamePackAddr =
-        Bounded(services.resolveHost(config.m_szGamePackUrl), capacity::kAddress);
-    config.m_szGamePackAddrBak =
-        Bounded(services.resolveHost(config.m_szGamePackUrlBak), capacity::kAddress);
-    config.m_szUpdateAddr = Bounded(services.resolveHost(config.m_szUpdateUrl), capacity::kAddress);
-    config.m_szUpdateAddrBak =
-        Bounded(services.resolveHost(config.m_szUpdateUrlBak), capacity::kAddress);
-
-    config.m_szPackName = "vorn_ad2.exe";
-    config.m_szGameDir = "vorn";
-    const size_t slash = services.executablePath.rfind('/');
-    config.m_szExeName =
-        Bounded(services.executablePath.substr(slash == std::string::npos ? 0 : slash + 1),
-                capacity::kName);
-
+// The install directory and the mode: a stored directory that holds the
+// game, the launcher's own candidate, or a scan of the volumes.
+void ChooseInstallDirAndMode(SettledLaunch& settled, const platform::Services& services) {
+    LaunchConfig& config = settled.config;
     config.m_szInstallDir =
         Bounded(CandidateFromCurrentDir(config, services), capacity::kInstallDir);
-    config.m_szLocalVerFile = "localVer.dat";
 
     bool found = false;
-    if (services.settings->KeyExists()) {
-        const auto stored = services.settings->ReadString(kInstallDirValue);
+    const std::unique_ptr<platform::ISettingsStore> settings = services.openSettings();
+    if (settings && settings->KeyExists()) {
+        const auto stored = settings->ReadString(kInstallDirValue);
         // A stored directory too long for its field is passed over whole.
         if (stored && !stored->empty() && capacity::Fits(*stored, capacity::kInstallDir) &&
             GameInstalledIn(*stored, config)) {
@@ -155,36 +124,76 @@ void SettleLaunchConfig(LaunchConfig& config, ConfigServices& services,
     }
     if (found) {
         config.m_nMode = MODE_LAUNCH;
+        return;
+    }
+    config.m_szInstallDir =
+        Bounded(ScanInstallDrive(config.m_nOsClass, services), capacity::kInstallDir);
+    if (GameInstalledIn(config.m_szInstallDir, config)) {
+        config.m_nMode = MODE_LAUNCH;
     } else {
-        config.m_szInstallDir = Bounded(ScanInstallDrive(config, services), capacity::kInstallDir);
-        if (GameInstalledIn(config.m_szInstallDir, config)) {
-            config.m_nMode = MODE_LAUNCH;
-        } else {
-            if (installStartTick) *installStartTick = services.tickCount();
-            config.m_nMode = MODE_INSTALL;
-        }
+        settled.installStartTick = services.clock->TickMs();
+        config.m_nMode = MODE_INSTALL;
+    }
+}
+
+void RememberInstallDir(const std::string& installDir, const platform::Services& services) {
+    const std::unique_ptr<platform::ISettingsStore> settings = services.openSettings();
+    if (settings && (settings->KeyExists() || settings->CreateKey())) {
+        settings->WriteString(kInstallDirValue, installDir);
+    }
+}
+
+// Takes the single-launcher lock; false when another launcher holds it.
+bool TakeLaunchLock(SettledLaunch& settled, const platform::Services& services) {
+    settled.launchLock = services.acquireLock(kLaunchLockName);
+    return settled.launchLock.result != platform::NamedLockResult::AlreadyHeld;
+}
+
+}  // namespace
+
+ConfigOutcome SettleLaunchConfig(const std::string& commandLine, const platform::Services& services,
+                                 const std::function<void(int osClass)>& sendLaunchRecord) {
+    SettledLaunch settled;
+    LaunchConfig& config = settled.config;
+    config.m_strCmdLine = commandLine;
+    config.m_nOsClass = services.osClass;
+
+    if (config.m_strCmdLine.find("/regserver") != std::string::npos) return EarlyEnd{};
+
+    config.m_szGamePackUrl = Bounded(services.endpoints.gamePackUrl, capacity::kUrl);
+    config.m_szGamePackUrlBak = Bounded(services.endpoints.gamePackUrlBak, capacity::kUrl);
+    config.m_szUpdateUrl = Bounded(services.endpoints.updateUrl, capacity::kUrl);
+    config.m_szUpdateUrlBak = Bounded(services.endpoints.updateUrlBak, capacity::kUrl);
+
+    for (auto [url, address] : {std::pair{&config.m_szGamePackUrl, &config.m_szGamePackAddr},
+                                std::pair{&config.m_szGamePackUrlBak, &config.m_szGamePackAddrBak},
+                                std::pair{&config.m_szUpdateUrl, &config.m_szUpdateAddr},
+                                std::pair{&config.m_szUpdateUrlBak, &config.m_szUpdateAddrBak}}) {
+        std::optional<std::string> resolved = ServerAddress(*url, services);
+        if (!resolved) return EarlyEnd{kResolveFailedMessage, true};
+        *address = std::move(*resolved);
     }
 
-    if (services.settings->KeyExists() || services.settings->CreateKey()) {
-        services.settings->WriteString(kInstallDirValue, config.m_szInstallDir);
-    }
-    services.sendLaunchRecord(config.m_nOsClass);
+    config.m_szPackName = "vorn_ad2.exe";
+    config.m_szGameDir = "vorn";
+    config.m_szLocalVerFile = "localVer.dat";
+    ChooseInstallDirAndMode(settled, services);
 
-    const auto refuseSecondLauncher = [&](const char* message) {
-        if (services.acquireLock(kLaunchLockName) == platform::NamedLockResult::AlreadyHeld) {
-            services.showMessage(message);
-            services.terminate();
-        }
-    };
-    if (config.m_nMode == MODE_INSTALL) refuseSecondLauncher("游戏正在下载安装中！");
+    RememberInstallDir(config.m_szInstallDir, services);
+    sendLaunchRecord(config.m_nOsClass);
+
+    if (config.m_nMode == MODE_INSTALL && !TakeLaunchLock(settled, services)) {
+        return EarlyEnd{"游戏正在下载安装中！", false};
+    }
 
     config.m_szRunMarker = Bounded(config.m_szInstallDir + "/load_vorn_temp", capacity::kRunMarker);
-    if (config.m_szRunMarker.empty()) return;
+    if (config.m_szRunMarker.empty()) return settled;
     if (access(config.m_szRunMarker.c_str(), F_OK) != 0) {
         const int fd =
             open(config.m_szRunMarker.c_str(), O_CREAT | O_TRUNC | O_RDONLY | O_CLOEXEC, 0644);
         if (fd >= 0) close(fd);
-    } else if (config.m_nMode != MODE_INSTALL) {
-        refuseSecondLauncher("游戏正在下载更新中！");
+    } else if (config.m_nMode != MODE_INSTALL && !TakeLaunchLock(settled, services)) {
+        return EarlyEnd{"游戏正在下载更新中！", false};
     }
+    return settled;
 }

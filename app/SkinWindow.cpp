@@ -27,7 +27,7 @@ gboolean QueueDraw(gpointer window) {
 }  // namespace
 
 SkinWindow::~SkinWindow() {
-    std::lock_guard<std::mutex> guard(m_frameLock);
+    MutexLock guard(m_frameLock);
     if (m_frame) cairo_surface_destroy(m_frame);
 }
 
@@ -66,7 +66,7 @@ void SkinWindow::Create(int width, int height, cairo_surface_t* shape) {
 
 void SkinWindow::Publish(cairo_surface_t* frame) {
     {
-        std::lock_guard<std::mutex> guard(m_frameLock);
+        MutexLock guard(m_frameLock);
         if (m_frame) cairo_surface_destroy(m_frame);
         m_frame = frame;
     }
@@ -82,7 +82,7 @@ gboolean SkinWindow::OnDraw(GtkWidget*, cairo_t* cr, gpointer self) {
     auto* window = static_cast<SkinWindow*>(self);
     cairo_surface_t* frame = nullptr;
     {
-        std::lock_guard<std::mutex> guard(window->m_frameLock);
+        MutexLock guard(window->m_frameLock);
         if (window->m_frame) frame = cairo_surface_reference(window->m_frame);
     }
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);

@@ -7,7 +7,7 @@
 #include <cairo.h>
 #include <gtk/gtk.h>
 
-#include <mutex>
+#include "support/Mutex.h"
 
 class SkinWindow {
 public:
@@ -35,6 +35,6 @@ private:
 
     // Guards m_frame: composing threads swap it in, the draw handler takes a
     // reference under it and paints outside it.
-    std::mutex m_frameLock;
-    cairo_surface_t* m_frame = nullptr;
+    Mutex m_frameLock;
+    cairo_surface_t* m_frame GUARDED_BY(m_frameLock) = nullptr;
 };

@@ -10,10 +10,33 @@
 #include "BuildConstants.h"
 #include "app/UpdateDlg.h"
 #include "platform/CrashHandler.h"
+#include "platform/EnvironmentHooks.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "support/Log.h"
+#include "telemetry/MacText.h"
+
+namespace {
+
+// The services of this run: the system's, the build's servers and the
+// reports' hardware address. Built once, after the working directory is the
+// launcher's own.
+const platform::Services& LauncherServices(const platform::EnvironmentHooks& hooks) {
+    static const platform::Services services = [&hooks] {
+        platform::Services system = platform::SystemServices(hooks);
+        system.endpoints = platform::Endpoints{
+            build::kGamePackUrl,    build::kGamePackUrlBak,  build::kUpdateUrl,
+            build::kUpdateUrlBak,   build::kHttpDnsEndpoint, build::kStatsUrl,
+            build::kServicePageUrl,
+        };
+        system.macText = telemetry::GetMacText;
+        return system;
+    }();
+    return services;
+}
+
+}  // namespace
 
 CUpdateApp::CUpdateApp() {
     platform::InstallCrashDumpHandler();
@@ -36,12 +59,13 @@ int CUpdateApp::InitInstance(int argc, char** argv) {
     snprintf(logConfig.baseName, sizeof logConfig.baseName, "%s", "./updatelog.log");
     log_init(logConfig);
 
+    const platform::EnvironmentHooks hooks = platform::ReadEnvironmentHooks();
     const std::string commandLine = platform::JoinCommandLine(argc, argv);
     const bool hasDisplay = gtk_init_check(&argc, &argv);
-    if (hasDisplay) platform::EnableMessageDialogs();
+    if (hasDisplay) platform::EnableMessageDialogs(hooks.messageTimeoutMs);
 
     // Lives until the process ends: worker and watcher threads use it.
-    auto* dialog = new CUpdateDlg(commandLine, hasDisplay);
+    auto* dialog = new CUpdateDlg(commandLine, hasDisplay, LauncherServices(hooks));
     dialog->DoModal();
     return 0;
 }

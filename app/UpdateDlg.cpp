@@ -2,10 +2,10 @@
 
 #include <cstdio>
 #include <thread>
+#include <variant>
 
 #include "app/LauncherConfiguration.h"
-#include "net/ResolveHostIP.h"
-#include "platform/Process.h"
+#include "platform/MessageBox.h"
 #include "skin/RenderSkin.h"
 #include "skin/SkinImages.h"
 #include "telemetry/LaunchRecord.h"
@@ -31,28 +31,48 @@ GMainLoop* HeadlessLoop() {
     return loop;
 }
 
-// Reports never delay the launcher: the thread is not waited for.
-void StartTrackingEventsThread() {
-    const uint32_t installStartTick = g_dwInstallStartTick;
-    std::thread([installStartTick] { telemetry::SendTrackingEvents(installStartTick); }).detach();
-}
-
 }  // namespace
 
-CUpdateDlg::CUpdateDlg(const std::string& commandLine, bool hasDisplay)
-    : m_hasDisplay(hasDisplay),
-      m_handover(*this, Handover::SystemSeams(StartTrackingEventsThread)),
-      m_hostLink(*this) {
-    m_config.m_strCmdLine = commandLine;
+CUpdateDlg::CUpdateDlg(const std::string& commandLine, bool hasDisplay,
+                       const platform::Services& services)
+    : m_services(services),
+      m_hasDisplay(hasDisplay),
+      m_handover(*this, services),
+      m_hostLink(*this, services) {
     m_status.SetRedraw([this](const StatusSnapshot& state) { Redraw(state); });
 
-    ConfigServices services = SystemConfigServices();
-    services.resolveHost = [this](const std::string& url) { return ResolveHostIP(*this, url); };
-    services.sendLaunchRecord = [](int osClass) { telemetry::SendLaunchRecord(osClass); };
-    SettleLaunchConfig(m_config, services, &g_dwInstallStartTick);
+    ConfigOutcome outcome = SettleLaunchConfig(commandLine, services, [&services](int osClass) {
+        telemetry::SendLaunchRecord(osClass, services);
+    });
+    if (const EarlyEnd* end = std::get_if<EarlyEnd>(&outcome)) {
+        EndEarly(end->message, end->failed);
+        return;
+    }
+    SettledLaunch& settled = std::get<SettledLaunch>(outcome);
+    m_config = std::move(settled.config);
+    m_launchLock = std::move(settled.launchLock);
+    g_dwInstallStartTick = settled.installStartTick;
 }
 
 CUpdateDlg::~CUpdateDlg() = default;
+
+void CUpdateDlg::EndEarly(const std::string& message, bool failed) {
+    if (!message.empty()) ShowMessage(message, platform::MessageIcon::None);
+    if (failed) {
+        Finish(true);
+    } else {
+        m_services.terminateSelf();
+    }
+}
+
+// Reports never delay the launcher: the thread is not waited for.
+void CUpdateDlg::StartTrackingEvents() {
+    const uint32_t installStartTick = g_dwInstallStartTick;
+    const platform::Services& services = m_services;
+    std::thread([installStartTick, &services] {
+        telemetry::SendTrackingEvents(installStartTick, services);
+    }).detach();
+}
 
 void CUpdateDlg::DoModal() {
     OnInitDialog();
@@ -88,27 +108,35 @@ void CUpdateDlg::OnInitDialog() {
 
 void CUpdateDlg::Redraw(const StatusSnapshot& state) {
     if (!m_hasDisplay) return;
-    if (cairo_surface_t* frame = RenderSkin(SkinImagesTable(), m_font, state)) {
+    const FrameState shown{state.percent, state.status, state.detail, state.size};
+    if (cairo_surface_t* frame = RenderSkin(SkinImagesTable(), m_font, shown)) {
         m_window.Publish(frame);
     }
 }
 
 void CUpdateDlg::StartUpdate() {
-    std::lock_guard<std::mutex> starting(m_startLock);
-    if (m_pWorker && m_pWorker->Running()) {
+    MutexLock starting(m_startLock);
+    // Only holders of m_startLock change m_pWorker, so the pointer read here
+    // stays valid until this call replaces it.
+    DownLoadThread* previous = nullptr;
+    {
+        MutexLock guard(m_workerLock);
+        previous = m_pWorker.get();
+    }
+    if (previous && previous->Running()) {
         // A worker must never be destroyed while its thread runs; a second
         // start request (a host that says "ready" twice) is refused.
         fprintf(stderr, "vorn-launcher: the update is already running\n");
         return;
     }
-    if (m_pWorker) m_pWorker->Join();
+    if (previous) previous->Join();
     // Prepared outside m_workerLock: preparing may show a message box, which
     // waits for the main thread, and the main thread's watchdog takes that lock.
-    auto worker = std::make_unique<DownLoadThread>(*this);
+    auto worker = std::make_unique<DownLoadThread>(*this, m_services);
     worker->PrepareJob();
     worker->Start();
     {
-        std::lock_guard<std::mutex> guard(m_workerLock);
+        MutexLock guard(m_workerLock);
         m_pWorker = std::move(worker);
     }
     // The watchdog lives on the main thread whichever thread starts the work.
@@ -126,7 +154,7 @@ void CUpdateDlg::ArmWatchdog() {
 }
 
 int64_t CUpdateDlg::WorkerBytesReceived() {
-    std::lock_guard<std::mutex> guard(m_workerLock);
+    MutexLock guard(m_workerLock);
     return m_pWorker ? m_pWorker->TotalRecv() : 0;
 }
 
@@ -146,7 +174,7 @@ void CUpdateDlg::Finish(bool failed) {
 }
 
 void CUpdateDlg::EndProcess() {
-    platform::TerminateSelf();
+    m_services.terminateSelf();
 }
 
 void CUpdateDlg::ShowMessage(const std::string& text, platform::MessageIcon icon) {

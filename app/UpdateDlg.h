@@ -6,15 +6,16 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "app/Handover.h"
 #include "app/SkinWindow.h"
 #include "hostlink/HostLink.h"
 #include "hostlink/HostLinkOwner.h"
-#include "net/IHandOver.h"
+#include "platform/NamedLock.h"
+#include "platform/Services.h"
 #include "skin/SkinFont.h"
+#include "support/Mutex.h"
 #include "update/UpdateHost.h"
 
 class DownLoadThread;
@@ -24,16 +25,12 @@ class DownLoadThread;
 extern uint32_t g_dwInstallStartTick;
 
 // One object plays every role the parts of the launcher ask of the controller:
-// the worker's host, the hand-over's host, the host link's owner and the
-// resolver's hand-over.
-class CUpdateDlg : public IUpdateHost,
-                   public IHandoverHost,
-                   public hostlink::IHostLinkOwner,
-                   public IHandOver {
+// the worker's host, the hand-over's host and the host link's owner.
+class CUpdateDlg : public IUpdateHost, public IHandoverHost, public hostlink::IHostLinkOwner {
 public:
     // Settles the configuration; may end the process (second launcher,
-    // "/regserver", failed host lookup).
-    CUpdateDlg(const std::string& commandLine, bool hasDisplay);
+    // "/regserver", failed host lookup). services must outlive the controller.
+    CUpdateDlg(const std::string& commandLine, bool hasDisplay, const platform::Services& services);
     ~CUpdateDlg() override;
 
     // Opens the window and runs the main loop until it is quit.
@@ -52,23 +49,29 @@ public:
     void PostHideWindow() override { m_window.PostShow(false); }
     void PostShowWindow() override { m_window.PostShow(true); }
     uint32_t InstallStartTick() const override { return g_dwInstallStartTick; }
+    void StartTrackingEvents() override;
 
     // The host link's view.
     const std::string& CommandLine() const override { return m_config.m_strCmdLine; }
-    const std::string& RunMarker() const override { return m_config.m_szRunMarker; }
+    void DeleteRunMarker() override { m_handover.DeleteRunMarker(); }
     void ShowWindowAsync(bool show) override { m_window.PostShow(show); }
     void QuitMainLoop() override;
     void EndProcess() override;
 
 private:
     void OnInitDialog();
+    // Ends a run that the configuration refused.
+    void EndEarly(const std::string& message, bool failed);
     void Redraw(const StatusSnapshot& state);
     void ArmWatchdog();  // main thread
     static gboolean OnTimer(gpointer self);
     static gboolean ArmWatchdogOnMainThread(gpointer self);
     int64_t WorkerBytesReceived();
 
-    LaunchConfig m_config;   // written by the constructor; later only m_nMode changes
+    const platform::Services& m_services;  // read-only
+    LaunchConfig m_config;                 // written by the constructor; later only m_nMode changes
+    // The single-launcher lock, when taken; held until the process ends.
+    platform::NamedLock m_launchLock;
     StatusChannel m_status;  // owns m_lock and the status texts
     // 1 when the command line names a DEBUG setting; written once by the main
     // thread before any worker exists.
@@ -77,11 +80,11 @@ private:
 
     // Serialises StartUpdate callers (window, watcher and host threads); only
     // they write m_pWorker.
-    std::mutex m_startLock;
+    Mutex m_startLock ACQUIRED_BEFORE(m_workerLock);
     // Guards m_pWorker against the watchdog's read on the main thread; held
     // only for the swap and the read, never while waiting for the main thread.
-    std::mutex m_workerLock;
-    std::unique_ptr<DownLoadThread> m_pWorker;
+    Mutex m_workerLock;
+    std::unique_ptr<DownLoadThread> m_pWorker GUARDED_BY(m_workerLock);
 
     int m_nTimerId = -1;  // main thread only: the watchdog's source id, -1 when none
     SkinWindow m_window;  // GTK side on the main thread; Publish from any thread

@@ -49,7 +49,8 @@ private:
     host.config.m_szPackName = "vorn_ad2.exe";
     host.config.m_szLocalVerFile = installDir + "/localVer.dat";
     host.config.m_nMode = MODE_INSTALL;
-    DownLoadThread worker(host);
+    const platform::Services services = platform::SystemServices({});
+    DownLoadThread worker(host, services);
     worker.PrepareJob();
     worker.Start();
     worker.Join();

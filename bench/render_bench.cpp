@@ -14,7 +14,7 @@
 
 namespace {
 
-const StatusSnapshot kDownloading{37, "正在下载游戏", "", "123.45MB/1.20GB"};
+const FrameState kDownloading{37, "正在下载游戏", "", "123.45MB/1.20GB"};
 
 const SkinImages& Pictures() {
     static const int window = 0;
@@ -60,8 +60,9 @@ void BM_SetProgressToPublishedFrame(benchmark::State& state) {
     StatusChannel channel;
     channel.SetStatusText(kDownloading.status, kDownloading.detail, false);
     channel.SetSizeText(kDownloading.size, false);
-    channel.SetRedraw([&](const StatusSnapshot& snapshot) {
-        published.Publish(RenderSkin(images, font, snapshot));
+    channel.SetRedraw([&](const StatusSnapshot& shown) {
+        published.Publish(RenderSkin(
+            images, font, FrameState{shown.percent, shown.status, shown.detail, shown.size}));
     });
     int percent = 37;
     for (auto _ : state) {

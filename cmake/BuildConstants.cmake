@@ -10,4 +10,6 @@ set(VORN_SERVICE_PAGE_URL "http://service.quorvane.example/im_client/?web_plugin
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/BuildConstants.h.in
                ${CMAKE_BINARY_DIR}/generated/BuildConstants.h @ONLY)
-include_directories(${CMAKE_BINARY_DIR}/generated)
+# Linked by what includes "BuildConstants.h": the launcher's start-up and the tests.
+add_library(vorn_build_constants INTERFACE)
+target_include_directories(vorn_build_constants INTERFACE ${CMAKE_BINARY_DIR}/generated)

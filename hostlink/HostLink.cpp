@@ -1,14 +1,11 @@
 #include "hostlink/HostLink.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string_view>
-#include <utility>
 
 #include "hostlink/HostMessage.h"
-#include "platform/Paths.h"
 #include "platform/Process.h"
 
 namespace hostlink {
@@ -30,20 +27,10 @@ size_t ParameterTextStart(const std::string& commandLine) {
     return marker + std::string_view(kHostParameterMarker).size();
 }
 
-void DeleteRunMarker(const std::string& path) {
-    if (!path.empty()) unlink(path.c_str());
-}
-
 }  // namespace
 
-CHostLink::CHostLink(IHostLinkOwner& owner, ProcessSpawner spawn)
-    : m_owner(owner), m_spawn(std::move(spawn)) {
-    if (!m_spawn) {
-        m_spawn = [](const std::string& program, const std::vector<std::string>& args) {
-            return platform::SpawnProcess(program, args);
-        };
-    }
-}
+CHostLink::CHostLink(IHostLinkOwner& owner, const platform::Services& services)
+    : m_owner(owner), m_services(services) {}
 
 void CHostLink::ConnectHostPlatform() {
     m_hPlatformDll = dlopen(kHostLibraryPath, RTLD_NOW | RTLD_LOCAL);
@@ -60,7 +47,7 @@ void CHostLink::ConnectHostPlatform() {
     const std::string parameters =
         start == std::string::npos ? std::string() : commandLine.substr(start);
     if (parameters.empty()) {
-        DeleteRunMarker(m_owner.RunMarker());
+        m_owner.DeleteRunMarker();
         m_owner.EndProcess();
         return;
     }
@@ -99,7 +86,7 @@ void CHostLink::RelaunchSelf(const char* payload) {
     std::string parameters =
         start == std::string::npos ? kHostParameterMarker : commandLine.substr(0, start);
     parameters += payload;
-    m_spawn(platform::ExecutablePath(), platform::SplitCommandLine(parameters));
+    m_services.spawn(m_services.executablePath, platform::SplitCommandLine(parameters), "");
 }
 
 void CHostLink::OnHostReady(uint32_t) {

@@ -2,14 +2,11 @@
 // creating and starting the platform object, and acting on its events.
 #pragma once
 
-#include <sys/types.h>
-
-#include <functional>
 #include <string>
-#include <vector>
 
 #include "hostlink/ClientProcMsg.h"
 #include "hostlink/HostLinkOwner.h"
+#include "platform/Services.h"
 
 namespace hostlink {
 
@@ -18,14 +15,10 @@ namespace hostlink {
 inline constexpr const char* kHostLibraryPath = "../libHostProcMsgHelper.so";
 inline constexpr const char* kHostParameterMarker = "PROCPARA=";
 
-// Starts a program with arguments, not waiting for it; -1 when it did not start.
-using ProcessSpawner =
-    std::function<pid_t(const std::string& program, const std::vector<std::string>& args)>;
-
 class CHostLink final : public IClientProcMsgEventHandler {
 public:
-    // spawn starts the relaunched launcher; platform::SpawnProcess by default.
-    explicit CHostLink(IHostLinkOwner& owner, ProcessSpawner spawn = {});
+    // services starts the relaunched launcher; it must outlive the link.
+    CHostLink(IHostLinkOwner& owner, const platform::Services& services);
     CHostLink(const CHostLink&) = delete;
     CHostLink& operator=(const CHostLink&) = delete;
 
@@ -51,7 +44,7 @@ public:
 
 private:
     IHostLinkOwner& m_owner;
-    ProcessSpawner m_spawn;
+    const platform::Services& m_services;  // read-only
     // Written on the main thread before Start, when no event thread exists
     // yet; only read afterwards. Never unloaded or released: the process ends
     // with them.

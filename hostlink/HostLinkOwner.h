@@ -9,10 +9,11 @@ namespace hostlink {
 class IHostLinkOwner {
 public:
     virtual ~IHostLinkOwner() = default;
-    // The launcher's command line and its run marker file; read on any
-    // thread, so they must not change once the link exists.
+    // The launcher's command line; read on any thread, so it must not change
+    // once the link exists.
     virtual const std::string& CommandLine() const = 0;
-    virtual const std::string& RunMarker() const = 0;
+    // Deletes the run marker file, if the launcher has one. Main thread.
+    virtual void DeleteRunMarker() = 0;
     // Begins the work. Called on the main thread when the library is missing
     // or yields no object, else on the library's thread from its ready event.
     virtual void StartUpdate() = 0;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "net/HttpCharacters.h"
+
 namespace {
 
 // 15 hex digits keep a chunk size below 2^60, far from any overflow.
@@ -15,10 +17,6 @@ int HexValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
 }
 
 }  // namespace

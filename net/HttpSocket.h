@@ -1,87 +1,93 @@
 // The launcher's own HTTP/1.1 client on TCP sockets: fetches one URL at a time
-// with GET, optionally from a byte offset, streams the body into the caller's
-// file and reports every chunk to a progress sink. The connection is kept and
+// with GET, optionally from a byte offset, streams the body into a body sink
+// and reports every chunk to a progress sink. The connection is kept and
 // reused by a request that follows within 10 seconds of a complete body.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
-#include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "net/BodySink.h"
 #include "net/IDownLoadThread.h"
 #include "net/ResponseHead.h"
+#include "platform/Services.h"
 
-// Result codes of RequestFile.
-enum : int {
-    HTTP_OK = 0,
-    HTTP_ERR_URL = 1,      // the URL cannot be split into its parts
-    HTTP_ERR_SOCKET = 2,   // no socket, or its options cannot be set
-    HTTP_ERR_CONNECT = 3,  // no address, no connection, or no receive time-out
-    HTTP_ERR_SEND = 4,     // the request cannot be sent
-    HTTP_ERR_HEAD = 5,     // no complete head of at most 1024 bytes
-    HTTP_ERR_REFUSED = 6,  // neither a usable success nor a usable redirect
-    HTTP_ERR_BODY = 7,     // the body did not arrive whole or cannot be written
-    HTTP_REDIRECT = 9,     // 301/302 with a Location, see Location()
+// Results of RequestFile. The numbers are the ones the launcher has always
+// reported, and stay so.
+enum class HttpResult : int {
+    Ok = 0,
+    BadUrl = 1,        // the URL cannot be split into its parts
+    NoSocket = 2,      // no socket, or its options cannot be set
+    NoConnection = 3,  // no address, no connection, or no receive time-out
+    SendFailed = 4,    // the request cannot be sent
+    BadHead = 5,       // no complete head of at most 1024 bytes
+    Refused = 6,       // neither a usable success nor a usable redirect
+    BodyFailed = 7,    // the body did not arrive whole or cannot be kept
+    Redirect = 9,      // 301/302 with a Location, see Location()
+};
+
+constexpr int ResultNumber(HttpResult result) {
+    return static_cast<int>(result);
+}
+
+struct HttpTimeouts {
+    int receiveMs = 10000;  // between two reads of one answer
 };
 
 class CHttpSocket {
 public:
-    using Clock = std::function<int64_t()>;  // seconds since 1970
-
-    // sink must outlive the client; it is called on the requesting thread.
-    explicit CHttpSocket(IDownLoadThread* sink);
+    // progress must outlive the client; it is called on the requesting
+    // thread. services gives the clock and the resolver.
+    CHttpSocket(IDownLoadThread* progress, const platform::Services& services,
+                HttpTimeouts timeouts = {});
     virtual ~CHttpSocket();
     CHttpSocket(const CHttpSocket&) = delete;
     CHttpSocket& operator=(const CHttpSocket&) = delete;
 
-    // Fetches url into file (opened by the caller for writing, positioned where
-    // the body goes; may be null). address, when not empty, is the IPv4 address
-    // to connect to instead of the URL's host. rangeStart > 0 asks for the
-    // resource from that offset. Returns one of the result codes above.
-    int RequestFile(const std::string& url, const std::string& address, int64_t rangeStart,
-                    FILE* file);
-    // The target of the last redirect (result 9).
+    // Fetches url into body (may be null). address, when not empty, is the
+    // IPv4 address to connect to instead of the URL's host. rangeStart > 0
+    // asks for the resource from that offset.
+    HttpResult RequestFile(const std::string& url, const std::string& address, int64_t rangeStart,
+                           IBodySink* body);
+    // The target of the last redirect (result Redirect).
     const std::string& Location() const { return m_szLocation; }
+    // The head of the last answer and the request target it answered, for the
+    // caller's record of a refused answer.
+    const std::string& LastHead() const { return m_szHead; }
+    const std::string& RequestTarget() const { return m_szObject; }
     // Body bytes received over the client's life; any thread may read it.
     int64_t TotalRecv() const { return m_nTotalRecv.load(std::memory_order_relaxed); }
-    void SetClock(Clock clock);
-    // Applies to connections made from now on.
-    void SetReceiveTimeoutMs(int ms);
 
 private:
-    int ParseURL();
-    int Socket();
-    int ConnectHost();
-    int SendRequest();
-    int RecvHttpHeadRes();
-    int GetHttpFileSize();
-    bool CheckRedirect();
-    int RecvHttpFile();
+    HttpResult ParseURL();
+    HttpResult Socket();
+    HttpResult ConnectHost();
+    HttpResult SendRequest();
+    HttpResult RecvHttpHeadRes();
+    HttpResult GetHttpFileSize();
+    HttpResult RecvHttpFile();
 
-    bool IsAcceptedAnswer() const;
     bool CanReuseConnection() const;
     bool PeerHasSpoken() const;
     std::string ConnectionTarget() const;
     void CloseConnection();
-    void DumpErrorHead();
-    int RestartOutput();
-    int ReceiveWithLength();
-    int ReceiveChunked();
-    int ReceiveUntilClose();
-    int DeliverBody(const char* data, size_t size, int64_t received);
-    int ReportBodyBroken(long count, int64_t received);
-    int ReportWriteError();
+    HttpResult ReceiveWithLength();
+    HttpResult ReceiveChunked();
+    HttpResult ReceiveUntilClose();
+    HttpResult DeliverBody(const char* data, size_t size, int64_t received);
+    HttpResult ReportBodyBroken(long count, int64_t received);
+    HttpResult ReportWriteError();
     long Receive(char* buffer, size_t size) const;
 
     // Every field below belongs to the thread that calls RequestFile, except
     // m_nTotalRecv, which other threads may read.
     IDownLoadThread* m_pSink;              // not owned
+    const platform::Services& m_services;  // outlives the client
+    const HttpTimeouts m_timeouts;
     int m_socket = -1;                     // the open connection, -1 when none
-    FILE* m_pFile = nullptr;               // the current request's output, owned by the caller
+    IBodySink* m_pBody = nullptr;          // the current request's body, owned by the caller
     std::string m_szURL;                   // the URL of the current request
     std::string m_szHost;                  // host name taken from the URL
     std::string m_szAddress;               // address override of the current request, or empty
@@ -95,8 +101,5 @@ private:
     int64_t m_tLastActive = 0;             // last body chunk or end of the last good request
     std::string m_szLocation;              // the Location of the last 301/302
     std::string m_connectedTo;             // "target:port" of the open connection
-    Clock m_clock;
-    int m_receiveTimeoutMs;
-    std::vector<char> m_buffer;    // one body read
-    std::minstd_rand m_dumpNames;  // numbers of the error-head dump files
+    std::vector<char> m_buffer;            // one body read
 };

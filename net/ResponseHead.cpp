@@ -2,14 +2,9 @@
 
 #include <limits>
 
-namespace {
+#include "net/HttpCharacters.h"
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+namespace {
 
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;

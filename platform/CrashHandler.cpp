@@ -11,9 +11,9 @@
 #include <ctime>
 
 #include "platform/CrashReport.h"
+#include "platform/FileDescriptor.h"
 #include "platform/Process.h"
-
-extern char** environ;
+#include "platform/SessionChild.h"
 
 namespace platform {
 
@@ -23,6 +23,7 @@ constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
 // Room for the report writer, also with sanitizer instrumentation.
 constexpr size_t kAlternateStackSize = 256 * 1024;
 constexpr size_t kOpenerCandidatesSize = 16384;
+constexpr size_t kMaxOpenerCandidates = 256;
 // How long a second crashing thread waits for the first to finish its report.
 constexpr int kOtherCrashWaitSeconds = 10;
 
@@ -33,9 +34,10 @@ alignas(16) char g_alternateStack[kAlternateStackSize];
 // Written by the Install functions on the main thread before sigaction
 // installs a handler; only read by the handlers afterwards.
 long g_utcOffsetSeconds = 0;
-// "<dir>/xdg-open" for each PATH directory, NUL-separated, ended by an empty
-// entry: the handler may not allocate, so the search is prepared here.
+// "<dir>/xdg-open" for each PATH directory, and the list of them ended by a
+// null pointer: the handler may not allocate, so the search is prepared here.
 char g_openerCandidates[kOpenerCandidatesSize];
+const char* g_openerPrograms[kMaxOpenerCandidates + 1] = {};
 char* g_openerArgv[3] = {nullptr, nullptr, nullptr};
 
 // Set by the first thread that enters a handler; a lock-free atomic is
@@ -44,14 +46,18 @@ std::atomic<bool> g_crashInProgress{false};
 
 void PrepareOpenerCandidates() {
     size_t used = 0;
+    size_t count = 0;
     for (const std::string& directory : SearchPathDirectories()) {
         const std::string candidate = directory + "/xdg-open";
-        // Keep room for the NUL and the empty end entry.
-        if (used + candidate.size() + 2 > sizeof g_openerCandidates) break;
+        if (count == kMaxOpenerCandidates ||
+            used + candidate.size() + 1 > sizeof g_openerCandidates) {
+            break;
+        }
         memcpy(g_openerCandidates + used, candidate.c_str(), candidate.size() + 1);
+        g_openerPrograms[count++] = g_openerCandidates + used;
         used += candidate.size() + 1;
     }
-    g_openerCandidates[used] = '\0';
+    g_openerPrograms[count] = nullptr;
 }
 
 // Lets the signal take its default course (normally: the process ends). The
@@ -94,16 +100,7 @@ void DumpHandler(int signal, siginfo_t* info, void* context) {
 // Starts xdg-open with the service page in a new session. _Fork, unlike fork,
 // runs no atfork handlers, which could wait for a lock the crashed code holds.
 void StartOpener() {
-    if (_Fork() != 0) return;
-    setsid();
-    sigset_t noSignals;
-    sigemptyset(&noSignals);
-    sigprocmask(SIG_SETMASK, &noSignals, nullptr);
-    signal(SIGPIPE, SIG_DFL);
-    for (char* candidate = g_openerCandidates; *candidate; candidate += strlen(candidate) + 1) {
-        execve(candidate, g_openerArgv, environ);
-    }
-    _exit(127);
+    if (_Fork() == 0) ExecInOwnSession(g_openerPrograms, g_openerArgv);
 }
 
 void SupportPageHandler(int signal, siginfo_t*, void*) {
@@ -157,15 +154,9 @@ bool DebuggerAttached() {
     const int fd = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     char status[4096];
-    size_t size = 0;
-    while (size < sizeof status - 1) {
-        const ssize_t got = read(fd, status + size, sizeof status - 1 - size);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        size += static_cast<size_t>(got);
-    }
+    const ssize_t size = ReadAll(fd, status, sizeof status - 1);
     close(fd);
-    status[size] = '\0';
+    status[size > 0 ? size : 0] = '\0';
 
     static constexpr char kField[] = "\nTracerPid:";
     const char* field = strstr(status, kField);

@@ -153,9 +153,9 @@ void WriteMemoryMap(int fd) {
     }
     char chunk[4096];
     while (true) {
-        const ssize_t got = read(maps, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
+        const ssize_t got = ReadAll(maps, chunk, sizeof chunk);
         if (got <= 0 || !WriteAll(fd, chunk, static_cast<size_t>(got))) break;
+        if (static_cast<size_t>(got) < sizeof chunk) break;
     }
     close(maps);
 }

@@ -1,6 +1,8 @@
 // Small helpers around raw file descriptors, shared by the platform layer.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
 
@@ -11,6 +13,8 @@ class UniqueFd {
 public:
     explicit UniqueFd(int fd = -1) : m_fd(fd) {}
     ~UniqueFd();
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
 
@@ -22,6 +26,11 @@ public:
 private:
     int m_fd;
 };
+
+// Reads until capacity bytes have arrived or the end of the file, continuing
+// after short reads and interruptions. Returns the count, or -1 on an error.
+// Async-signal-safe.
+ssize_t ReadAll(int fd, char* buffer, size_t capacity);
 
 // Writes all of data, continuing after short writes and interruptions.
 // Async-signal-safe.

@@ -4,32 +4,21 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdlib>
-#include <mutex>
 #include <thread>
 
 #include "platform/FileDescriptor.h"
+#include "support/Mutex.h"
 
 namespace platform {
 
 namespace {
 
-constexpr const char* kTimeoutVariable = "VORN_MESSAGE_TIMEOUT_MS";
-
 // Written by EnableMessageDialogs on the main thread before it sets
 // g_dialogsEnabled (release); read by callers after they have seen the flag
-// set (acquire), so the id needs no lock of its own.
+// set (acquire), so they need no lock of their own.
 std::thread::id g_mainThread;
+unsigned g_dialogTimeoutMs = 0;
 std::atomic<bool> g_dialogsEnabled{false};
-
-unsigned DialogTimeoutMs() {
-    const char* value = getenv(kTimeoutVariable);
-    if (!value || !*value) return 0;
-    char* end = nullptr;
-    const unsigned long milliseconds = strtoul(value, &end, 10);
-    if (*end != '\0' || value[0] == '-' || milliseconds > G_MAXUINT) return 0;
-    return static_cast<unsigned>(milliseconds);
-}
 
 // The self-dismissal timer of one dialog; lives on the main thread's stack.
 struct DismissTimer {
@@ -56,7 +45,7 @@ void RunDialog(const std::string& text, MessageIcon icon) {
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
 
     DismissTimer timer{GTK_DIALOG(dialog), 0};
-    if (const unsigned timeoutMs = DialogTimeoutMs()) {
+    if (const unsigned timeoutMs = g_dialogTimeoutMs) {
         timer.sourceId = g_timeout_add(timeoutMs, DismissDialog, &timer);
     }
     gtk_dialog_run(GTK_DIALOG(dialog));
@@ -64,34 +53,34 @@ void RunDialog(const std::string& text, MessageIcon icon) {
     gtk_widget_destroy(dialog);
 }
 
-// A box requested by another thread, which waits until the main thread has
-// shown and closed the dialog. Lives on the requesting thread's stack.
-struct PostedBox {
-    std::condition_variable dismissed;
-    std::string text;
-    MessageIcon icon = MessageIcon::None;
-    bool done = false;
-};
-
 // Guards every PostedBox. The box reaches the main thread through GLib's
 // idle queue; a static mutex, rather than one inside the box, orders the
 // box's construction before the main thread's first look at it without
 // relying on that queue.
-std::mutex g_postedBoxMutex;
+Mutex g_postedBoxMutex;
+
+// A box requested by another thread, which waits until the main thread has
+// shown and closed the dialog. Lives on the requesting thread's stack.
+struct PostedBox {
+    std::condition_variable_any dismissed;
+    std::string text GUARDED_BY(g_postedBoxMutex);
+    MessageIcon icon GUARDED_BY(g_postedBoxMutex) = MessageIcon::None;
+    bool done GUARDED_BY(g_postedBoxMutex) = false;
+};
 
 gboolean ShowPostedBox(gpointer data) {
     auto* box = static_cast<PostedBox*>(data);
     std::string text;
     MessageIcon icon;
     {
-        std::lock_guard<std::mutex> lock(g_postedBoxMutex);
+        MutexLock lock(g_postedBoxMutex);
         text = box->text;
         icon = box->icon;
     }
     RunDialog(text, icon);
     // Notify under the lock: the requester may free the box as soon as it
     // can take the lock again.
-    std::lock_guard<std::mutex> lock(g_postedBoxMutex);
+    MutexLock lock(g_postedBoxMutex);
     box->done = true;
     box->dismissed.notify_one();
     return G_SOURCE_REMOVE;
@@ -107,18 +96,20 @@ void ShowMessageBox(const std::string& text, MessageIcon icon) {
         return;
     }
     PostedBox box;
-    std::unique_lock<std::mutex> lock(g_postedBoxMutex);
+    MutexLock lock(g_postedBoxMutex);
     box.text = text;
     box.icon = icon;
     // g_idle_add, not g_main_context_invoke: when the main loop is not running
     // at this moment, invoke would run the callback on this thread, and GTK
     // must only be called from the main thread.
     g_idle_add(ShowPostedBox, &box);
-    box.dismissed.wait(lock, [&box] { return box.done; });
+    // The analysis cannot see that the wait holds the lock when it checks.
+    box.dismissed.wait(lock, [&box]() NO_THREAD_SAFETY_ANALYSIS { return box.done; });
 }
 
-void EnableMessageDialogs() {
+void EnableMessageDialogs(unsigned timeoutMs) {
     g_mainThread = std::this_thread::get_id();
+    g_dialogTimeoutMs = timeoutMs;
     g_dialogsEnabled.store(true, std::memory_order_release);
 }
 

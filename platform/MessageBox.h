@@ -8,16 +8,16 @@
 
 #include <string>
 
-namespace platform {
+#include "platform/MessageIcon.h"
 
-enum class MessageIcon { None, Information };
+namespace platform {
 
 void ShowMessageBox(const std::string& text, MessageIcon icon = MessageIcon::None);
 
 // Called on the main thread once GTK is initialised: from then on boxes are
-// real dialogs, and this thread is the main thread. VORN_MESSAGE_TIMEOUT_MS,
-// when set to N > 0, dismisses each dialog by itself after N milliseconds
-// (unattended runs and tests).
-void EnableMessageDialogs();
+// real dialogs, and this thread is the main thread. A timeoutMs above 0
+// dismisses each dialog by itself after that many milliseconds (unattended
+// runs and tests).
+void EnableMessageDialogs(unsigned timeoutMs = 0);
 
 }  // namespace platform

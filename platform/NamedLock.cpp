@@ -14,25 +14,26 @@ std::string NamedLockPath(const std::string& name) {
     return RuntimeDir() + "/" + name + ".lock";
 }
 
-NamedLockResult AcquireNamedLock(const std::string& name) {
-    if (name.empty() || name.find('/') != std::string::npos) return NamedLockResult::Unavailable;
+NamedLock AcquireNamedLock(const std::string& name) {
+    NamedLock lock;
+    if (name.empty() || name.find('/') != std::string::npos) return lock;
     // $XDG_RUNTIME_DIR may name a folder that nobody has made yet.
-    if (!CreateDirectories(RuntimeDir())) return NamedLockResult::Unavailable;
+    if (!CreateDirectories(RuntimeDir())) return lock;
     // Close-on-exec, so that a started game or installer does not go on
     // holding the lock after the launcher has ended.
-    const int fd = open(NamedLockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
-    if (fd < 0) return NamedLockResult::Unavailable;
+    UniqueFd fd(open(NamedLockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
+    if (!fd) return lock;
     int result;
     do {
-        result = flock(fd, LOCK_EX | LOCK_NB);
+        result = flock(fd.Get(), LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     if (result == 0) {
-        // The descriptor stays open, and so the lock held, until the process ends.
-        return NamedLockResult::Acquired;
+        lock.result = NamedLockResult::Acquired;
+        lock.holder = std::move(fd);
+    } else if (errno == EWOULDBLOCK) {
+        lock.result = NamedLockResult::AlreadyHeld;
     }
-    const int error = errno;
-    close(fd);
-    return error == EWOULDBLOCK ? NamedLockResult::AlreadyHeld : NamedLockResult::Unavailable;
+    return lock;
 }
 
 }  // namespace platform

@@ -3,22 +3,8 @@
 #include <sys/utsname.h>
 
 #include <cctype>
-#include <cstdlib>
 
 namespace platform {
-
-namespace {
-
-constexpr const char* kOsClassOverrideVariable = "VORN_OS_CLASS";
-
-// The override must be a single digit 0..5; anything else is ignored.
-int OverriddenOsClass() {
-    const char* value = getenv(kOsClassOverrideVariable);
-    if (value && value[0] >= '0' && value[0] <= '5' && value[1] == '\0') return value[0] - '0';
-    return -1;
-}
-
-}  // namespace
 
 int OsClassFromRelease(const std::string& kernelRelease) {
     // The kernel's major version, as in "6.1.0-18-amd64"; it must be followed by a dot.
@@ -38,8 +24,6 @@ int OsClassFromRelease(const std::string& kernelRelease) {
 }
 
 int CurrentOsClass() {
-    const int overridden = OverriddenOsClass();
-    if (overridden >= 0) return overridden;
     utsname names{};
     if (uname(&names) != 0) return 0;
     return OsClassFromRelease(names.release);

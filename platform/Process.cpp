@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/FileDescriptor.h"
+
 extern char** environ;
 
 namespace platform {
@@ -26,18 +28,19 @@ std::string CurrentDirectory() {
     return buffer;
 }
 
+// path as seen from the caller's current directory.
+std::string Absolute(const std::string& path) {
+    return path.starts_with('/') ? path : CurrentDirectory() + "/" + path;
+}
+
 // What a file starts with decides how it is run.
 enum class FileKind { Native, Windows, Unknown };
 
 FileKind KindOfFile(const std::string& file) {
-    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return FileKind::Unknown;
+    const UniqueFd fd(open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd) return FileKind::Unknown;
     char head[4] = {};
-    ssize_t got;
-    do {
-        got = read(fd, head, sizeof head);
-    } while (got < 0 && errno == EINTR);
-    close(fd);
+    const ssize_t got = ReadAll(fd.Get(), head, sizeof head);
     if (got >= 4 && memcmp(head,
                            "\x7f"
                            "ELF",
@@ -97,13 +100,12 @@ private:
 
 }  // namespace
 
-pid_t SpawnProcess(const std::string& program, const std::vector<std::string>& args,
-                   const std::string& workingDir) {
-    if (program.empty()) return -1;
+std::optional<pid_t> SpawnProcess(const std::string& program, const std::vector<std::string>& args,
+                                  const std::string& workingDir) {
+    if (program.empty()) return std::nullopt;
     // The child changes directory before it executes, so a relative program is
     // made absolute against the caller's directory first.
-    std::string path = program;
-    if (path[0] != '/' && !workingDir.empty()) path = CurrentDirectory() + "/" + program;
+    const std::string path = workingDir.empty() ? program : Absolute(program);
 
     std::vector<char*> argv;
     argv.reserve(args.size() + 2);
@@ -112,30 +114,35 @@ pid_t SpawnProcess(const std::string& program, const std::vector<std::string>& a
     argv.push_back(nullptr);
 
     SpawnSetup setup;
-    if (!setup.Prepare(workingDir)) return -1;
+    if (!setup.Prepare(workingDir)) return std::nullopt;
     pid_t pid = -1;
     // glibc reports a failed chdir or exec of the child as the result here.
     if (posix_spawn(&pid, path.c_str(), setup.Actions(), setup.Attributes(), argv.data(),
                     environ) != 0) {
-        return -1;
+        return std::nullopt;
     }
     return pid;
 }
 
-pid_t RunThroughAssociation(const std::string& file) {
+std::optional<pid_t> RunThroughAssociation(const std::string& file,
+                                           const std::vector<std::string>& args,
+                                           const std::string& workingDir) {
     switch (KindOfFile(file)) {
         case FileKind::Native:
-            if (!MakeUserExecutable(file)) return -1;
-            return SpawnProcess(file, {});
+            if (!MakeUserExecutable(file)) return std::nullopt;
+            return SpawnProcess(file, args, workingDir);
         case FileKind::Windows: {
             const std::string wine = FindExecutableOnPath("wine");
-            if (wine.empty()) return -1;
-            return SpawnProcess(wine, {file});
+            if (wine.empty()) return std::nullopt;
+            // The child enters workingDir first: a relative file must not move with it.
+            std::vector<std::string> wineArgs{workingDir.empty() ? file : Absolute(file)};
+            wineArgs.insert(wineArgs.end(), args.begin(), args.end());
+            return SpawnProcess(wine, wineArgs, workingDir);
         }
         case FileKind::Unknown:
             break;
     }
-    return -1;
+    return std::nullopt;
 }
 
 bool WaitProcess(pid_t pid) {

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,15 +12,18 @@ namespace platform {
 // Starts program (passed whole, never split) with args in workingDir (empty:
 // the current one). A relative program is found from the caller's current
 // directory. The child starts a session of its own, with default signal
-// dispositions and an empty signal mask. Returns the pid, or -1 when it could
-// not be started.
-pid_t SpawnProcess(const std::string& program, const std::vector<std::string>& args,
-                   const std::string& workingDir = "");
+// dispositions and an empty signal mask. Returns the pid, or nothing when it
+// could not be started.
+std::optional<pid_t> SpawnProcess(const std::string& program, const std::vector<std::string>& args,
+                                  const std::string& workingDir = "");
 
-// Runs a file through its association by its content: an ELF or "#!" file is
-// made executable and run directly, a Windows executable ("MZ") through wine
-// when wine is on the PATH. Returns -1 when it cannot be started.
-pid_t RunThroughAssociation(const std::string& file);
+// Runs a file through its association by its content, with args in workingDir
+// (empty: the current one): an ELF or "#!" file is made executable and run
+// directly, a Windows executable ("MZ") as "wine <file> args..." when wine is
+// on the PATH. Returns nothing when it cannot be started.
+std::optional<pid_t> RunThroughAssociation(const std::string& file,
+                                           const std::vector<std::string>& args = {},
+                                           const std::string& workingDir = "");
 
 // Waits for pid to end; false when it cannot be waited for.
 bool WaitProcess(pid_t pid);

@@ -43,14 +43,11 @@ FileContent ReadSettingsFile(const std::string& path, const std::string& keyPath
     std::string text;
     char chunk[16384];
     while (true) {
-        const ssize_t got = read(fd.Get(), chunk, sizeof chunk);
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return {FileState::Unusable, {}};
-        }
+        const ssize_t got = ReadAll(fd.Get(), chunk, sizeof chunk);
+        if (got < 0) return {FileState::Unusable, {}};
         text.append(chunk, static_cast<size_t>(got));
         if (text.size() > static_cast<size_t>(kMaxFileBytes)) return {FileState::Unusable, {}};
+        if (static_cast<size_t>(got) < sizeof chunk) break;
     }
     std::optional<SettingsValues> values = ParseSettingsText(text, keyPath);
     if (!values) return {FileState::Unusable, {}};
@@ -228,7 +225,12 @@ std::string SettingsFilePath(const std::string& keyPath) {
 }
 
 std::unique_ptr<ISettingsStore> OpenUserSettings(const std::string& keyPath) {
-    return std::make_unique<FileSettingsStore>(keyPath, SettingsFilePath(keyPath));
+    return OpenSettingsFile(keyPath, SettingsFilePath(keyPath));
+}
+
+std::unique_ptr<ISettingsStore> OpenSettingsFile(const std::string& keyPath,
+                                                 const std::string& path) {
+    return std::make_unique<FileSettingsStore>(keyPath, path);
 }
 
 }  // namespace platform

@@ -37,5 +37,8 @@ public:
 std::string SettingsFilePath(const std::string& keyPath = kGameKeyPath);
 
 std::unique_ptr<ISettingsStore> OpenUserSettings(const std::string& keyPath = kGameKeyPath);
+// The key kept in the file at path.
+std::unique_ptr<ISettingsStore> OpenSettingsFile(const std::string& keyPath,
+                                                 const std::string& path);
 
 }  // namespace platform

@@ -4,12 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 
 #include "platform/FileDescriptor.h"
 #include "platform/Process.h"
-
-extern char** environ;
+#include "platform/SessionChild.h"
 
 namespace platform {
 
@@ -31,15 +29,8 @@ void OpenUrl(const std::string& url) {
         return;
     }
     if (middle == 0) {
-        if (fork() == 0) {
-            setsid();
-            sigset_t noSignals;
-            sigemptyset(&noSignals);
-            sigprocmask(SIG_SETMASK, &noSignals, nullptr);
-            signal(SIGPIPE, SIG_DFL);
-            execve(opener.c_str(), argv, environ);
-            _exit(127);
-        }
+        const char* const programs[] = {opener.c_str(), nullptr};
+        if (fork() == 0) ExecInOwnSession(programs, argv);
         _exit(0);
     }
     while (waitpid(middle, nullptr, 0) < 0 && errno == EINTR) {

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,7 +15,6 @@ namespace platform {
 
 namespace {
 
-constexpr const char* kMountInfoVariable = "VORN_MOUNTINFO";
 constexpr const char* kSystemMountInfo = "/proc/self/mountinfo";
 
 // File systems that live on a local disk. zfs names a pool dataset as its
@@ -181,9 +179,8 @@ bool IsRemovableBlockDevice(const std::string& device, const std::string& sysCla
     return ReadsOne(partition.parent_path().string() + "/removable");
 }
 
-std::unique_ptr<IVolumes> SystemVolumes() {
-    const char* testTable = getenv(kMountInfoVariable);
-    if (testTable && *testTable) return std::make_unique<MountTableVolumes>(testTable, true);
+std::unique_ptr<IVolumes> SystemVolumes(const std::string& mountInfoPath) {
+    if (!mountInfoPath.empty()) return std::make_unique<MountTableVolumes>(mountInfoPath, true);
     return std::make_unique<MountTableVolumes>(kSystemMountInfo, false);
 }
 

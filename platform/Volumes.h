@@ -30,11 +30,11 @@ public:
 // The system root: it stands for the system drive and is never a candidate.
 inline constexpr const char* kSystemRoot = "/";
 
-// Reads /proc/self/mountinfo, or the file named by VORN_MOUNTINFO, at every
-// call; entries of that file with a local disk file system on a /dev device
-// count as fixed without a look at sysfs. When several entries share a mount
-// point, the last one (the one mounted on top) counts.
-std::unique_ptr<IVolumes> SystemVolumes();
+// Reads /proc/self/mountinfo, or the table at mountInfoPath when it is not
+// empty, at every call; entries of such a table with a local disk file system
+// on a /dev device count as fixed without a look at sysfs. When several
+// entries share a mount point, the last one (the one mounted on top) counts.
+std::unique_ptr<IVolumes> SystemVolumes(const std::string& mountInfoPath = "");
 
 // Parses mountinfo text: mount point, source and file system type of every
 // entry, octal escapes decoded; malformed lines are skipped.

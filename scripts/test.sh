@@ -1,7 +1,7 @@
 #!/bin/sh
-# Builds and runs the whole test suite: the plain build, then the
-# AddressSanitizer+UndefinedBehaviorSanitizer build and the ThreadSanitizer
-# build. Installs what it needs first.
+# Builds and runs the whole test suite: clang's check of the lock annotations,
+# the plain build, then the AddressSanitizer+UndefinedBehaviorSanitizer build
+# and the ThreadSanitizer build. Installs what it needs first.
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
@@ -19,6 +19,18 @@ run_suite() {
       ctest --output-on-failure -j "$JOBS" --timeout 600)
 }
 
+# clang checks the lock annotations of every library.
+check_thread_safety() {
+  dir="build/test-thread-safety"
+  echo "=== thread-safety check (clang) ==="
+  CC=clang CXX=clang++ cmake -C cmake/LoopbackConstants.cmake -S . -B "$dir" \
+    -DCMAKE_BUILD_TYPE=Debug -DVORN_THREAD_SAFETY=ON -DVORN_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$dir" -j "$JOBS" --target vorn_support vorn_platform vorn_platform_dialogs \
+    vorn_net vorn_telemetry vorn_update vorn_skin_core vorn_hostlink vorn_handover vorn_appconfig \
+    vorn_app
+}
+
+check_thread_safety
 run_suite plain
 run_suite asan -DVORN_SANITIZE=asan
 run_suite tsan -DVORN_SANITIZE=tsan

@@ -143,7 +143,7 @@ float DrawArcChar(cairo_t* cr, const SkinFont& font, const std::string& ch, cons
 }
 
 cairo_surface_t* RenderSkin(const SkinImages& images, const SkinFont& font,
-                            const StatusSnapshot& state) {
+                            const FrameState& state) {
     if (!images.window) return nullptr;
     cairo_surface_t* surface =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSkinWidth, kSkinHeight);

@@ -7,15 +7,15 @@
 
 #include <string>
 
+#include "skin/FrameState.h"
 #include "skin/SkinFont.h"
 #include "skin/SkinImages.h"
-#include "update/StatusChannel.h"
 
 // A new kSkinWidth x kSkinHeight ARGB32 surface, owned by the caller, that
 // starts transparent; nullptr while the table has no window. Percentages below
 // 0 draw as 0, above 100 as 100.
 cairo_surface_t* RenderSkin(const SkinImages& images, const SkinFont& font,
-                            const StatusSnapshot& state);
+                            const FrameState& state);
 
 // Draws one status character with its layout box's upper-left corner at the
 // origin, turned by angle degrees about its own centre, and returns its

@@ -3,9 +3,8 @@
 #include <pango/pangocairo.h>
 #include <pango/pangofc-fontmap.h>
 
-#include <mutex>
-
 #include "skin/SkinFont.h"
+#include "support/Mutex.h"
 
 namespace {
 
@@ -28,7 +27,7 @@ public:
                                          style.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
         pango_font_description_set_absolute_size(font, style.pixelSize * PANGO_SCALE);
 
-        std::lock_guard<std::mutex> lock(m_shaping);
+        MutexLock lock(m_shaping);
         PangoLayout* layout = pango_layout_new(m_context);
         pango_layout_set_font_description(layout, font);
         if (style.centredWidth > 0) {
@@ -62,9 +61,9 @@ private:
         pango_context_set_round_glyph_positions(m_context, FALSE);
     }
 
-    std::mutex m_shaping;               // held by whichever thread shapes text
+    Mutex m_shaping;                    // held by whichever thread shapes text
     PangoFontMap* m_fontMap = nullptr;  // kept for the life of the process
-    PangoContext* m_context = nullptr;  // used only under m_shaping
+    PangoContext* m_context PT_GUARDED_BY(m_shaping) = nullptr;
 };
 
 }  // namespace

@@ -13,25 +13,33 @@ constexpr int kTextBuffer = 500;  // a message keeps at most 499 characters
 constexpr long kSizeLimit = 10000000;
 constexpr int kNameBuffer = 100;
 
-long CurrentThreadId() { return static_cast<long>(syscall(SYS_gettid)); }
+long CurrentThreadId() {
+    return static_cast<long>(syscall(SYS_gettid));
+}
 
 const char* LevelTag(int level) {
     switch (level) {
-        case LOG_ALL: return "[ALL] ";
-        case LOG_DEBUG: return "[DEBUG] ";
-        case LOG_NOTE: return "[NOTE ] ";
-        case LOG_WARN: return "[WARN ] ";
-        case LOG_ERROR: return "[ERROR] ";
-        default: return nullptr;
+        case LOG_ALL:
+            return "[ALL] ";
+        case LOG_DEBUG:
+            return "[DEBUG] ";
+        case LOG_NOTE:
+            return "[NOTE ] ";
+        case LOG_WARN:
+            return "[WARN ] ";
+        case LOG_ERROR:
+            return "[ERROR] ";
+        default:
+            return nullptr;
     }
 }
 
 }  // namespace
 
-Logger::Logger(Clock clock)
-    : m_clock(clock ? std::move(clock) : Clock([] { return time(nullptr); })) {}
+Logger::Logger(const IClock* clock) : m_clock(clock ? *clock : SystemClock()) {}
 
-Logger::~Logger() {
+// Runs when no other thread logs any more.
+Logger::~Logger() NO_THREAD_SAFETY_ANALYSIS {
     for (ThreadRecord& record : m_threads) {
         if (record.file) fclose(record.file);
     }
@@ -62,7 +70,9 @@ void Logger::Init(const LogConfig& config) {
     }
 }
 
-std::string Logger::FileBase() const { return m_baseName.empty() ? "prog" : m_baseName; }
+std::string Logger::FileBase() const {
+    return m_baseName.empty() ? "prog" : m_baseName;
+}
 
 void Logger::OpenFileFor(ThreadRecord& record, long threadId) {
     if (!(m_outputs & LOG_OUT_FILE)) return;
@@ -113,7 +123,7 @@ std::string Logger::BuildLine(int level, const char* module, long threadId, cons
                               va_list args) const {
     std::string line;
     line.reserve(128);
-    const time_t now = m_clock();
+    const time_t now = static_cast<time_t>(m_clock.WallSeconds());
     struct tm local {};
     localtime_r(&now, &local);
     char piece[kTextBuffer];
@@ -123,8 +133,7 @@ std::string Logger::BuildLine(int level, const char* module, long threadId, cons
         line += piece;
     }
     if (m_lineFormat & LOG_FMT_TIME) {
-        snprintf(piece, sizeof piece, "%02d:%02d:%02d ", local.tm_hour, local.tm_min,
-                 local.tm_sec);
+        snprintf(piece, sizeof piece, "%02d:%02d:%02d ", local.tm_hour, local.tm_min, local.tm_sec);
         line += piece;
     }
     if (m_lineFormat & LOG_FMT_LEVEL) {
@@ -153,7 +162,7 @@ std::string Logger::BuildLine(int level, const char* module, long threadId, cons
 
 void Logger::Write(int level, const char* module, const char* format, va_list args) {
     const long threadId = CurrentThreadId();
-    std::lock_guard<std::mutex> guard(m_mutex);
+    MutexLock guard(m_mutex);
     ThreadRecord& record = RecordForCallingThread();
     if (level < m_minLevel) return;
     if (!PassesFilter(module)) return;
@@ -183,7 +192,7 @@ void Logger::ReopenShared() {
 }
 
 void Logger::DailyCheck() {
-    const time_t now = m_clock();
+    const time_t now = static_cast<time_t>(m_clock.WallSeconds());
     struct tm local {};
     localtime_r(&now, &local);
     if (m_nextRotation != 0) {

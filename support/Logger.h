@@ -6,18 +6,17 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
-#include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "support/Clock.h"
 #include "support/Log.h"
+#include "support/Mutex.h"
 
 class Logger {
 public:
-    using Clock = std::function<time_t()>;
-
-    explicit Logger(Clock clock = nullptr);
+    // clock must outlive the logger; the system's clocks when null.
+    explicit Logger(const IClock* clock = nullptr);
     ~Logger();
     Logger(const Logger&) = delete;
     Logger& operator=(const Logger&) = delete;
@@ -32,17 +31,17 @@ private:
         FILE* file;  // per-thread mode only
     };
 
-    ThreadRecord& RecordForCallingThread();
-    void OpenFileFor(ThreadRecord& record, long threadId);
+    ThreadRecord& RecordForCallingThread() REQUIRES(m_mutex);
+    void OpenFileFor(ThreadRecord& record, long threadId) REQUIRES(m_mutex);
     bool PassesFilter(const char* module) const;
     std::string BuildLine(int level, const char* module, long threadId, const char* format,
                           va_list args) const;
     std::string FileBase() const;
-    void ReopenShared();
-    void DailyCheck();
-    void SizeCheck();
+    void ReopenShared() REQUIRES(m_mutex);
+    void DailyCheck() REQUIRES(m_mutex);
+    void SizeCheck() REQUIRES(m_mutex);
 
-    Clock m_clock;
+    const IClock& m_clock;  // set at construction
 
     // Written only by Init, before other threads log.
     uint32_t m_outputs = LOG_OUT_CONSOLE;
@@ -50,14 +49,14 @@ private:
     uint32_t m_fileMode = 0x01;
     uint32_t m_lineFormat = 0x7E;
     int m_rotateHour = 0, m_rotateMinute = 0, m_rotateSecond = 0;
-    std::string m_baseName;  // empty when none is configured
+    std::string m_baseName;             // empty when none is configured
     std::vector<std::string> m_filter;  // newest first
 
     // Guarded by m_mutex: the thread list, the open files, the rotation state
     // and every write, so that a rotation never races a write.
-    std::mutex m_mutex;
-    std::vector<ThreadRecord> m_threads;
-    FILE* m_sharedFile = nullptr;
-    time_t m_nextRotation = 0;
-    int m_sizeCounter = 0;
+    Mutex m_mutex;
+    std::vector<ThreadRecord> m_threads GUARDED_BY(m_mutex);
+    FILE* m_sharedFile GUARDED_BY(m_mutex) = nullptr;
+    time_t m_nextRotation GUARDED_BY(m_mutex) = 0;
+    int m_sizeCounter GUARDED_BY(m_mutex) = 0;
 };

@@ -2,10 +2,10 @@
 // must outlive its thread: the destructor neither waits for nor stops it.
 #pragma once
 
-#include <pthread.h>
 #include <sys/types.h>
 
 #include <atomic>
+#include <thread>
 
 class Thread {
 public:
@@ -18,7 +18,6 @@ public:
     bool Start();
     // Waits until Run has returned. Callers serialise Start and Join.
     void Join();
-    bool Started() const { return m_bStarted; }
     // True from the start until Run has returned; any thread may ask.
     bool Running() const { return m_bRunning.load(); }
     // The kernel's id of the thread, 0 until it has begun.
@@ -28,11 +27,9 @@ protected:
     virtual void Run() = 0;
 
 private:
-    static void* Entry(void* self);
+    void Entry();
 
-    pthread_t m_hThread{};  // written by Start before the thread exists
-    bool m_bStarted = false;  // owned by whoever serialises Start and Join
-    bool m_bJoined = false;  // owned by whoever serialises Start and Join
-    std::atomic<pid_t> m_nThreadId{0};  // written by the new thread
+    std::jthread m_thread;                // owned by whoever serialises Start and Join
+    std::atomic<pid_t> m_nThreadId{0};    // written by the new thread
     std::atomic<bool> m_bRunning{false};  // set by Start, cleared by the thread
 };

@@ -3,7 +3,9 @@
 
 #include <mutex>
 
-class vnMutex {
+#include "support/ThreadSafety.h"
+
+class CAPABILITY("mutex") vnMutex {
 public:
     vnMutex() = default;
     virtual ~vnMutex() = default;
@@ -12,19 +14,20 @@ public:
 
 private:
     friend class vnAutoLock;
-    void Lock() { m_section.lock(); }
-    void Unlock() { m_section.unlock(); }
+    void Lock() ACQUIRE() { m_section.lock(); }
+    void Unlock() RELEASE() { m_section.unlock(); }
 
     std::recursive_mutex m_section;
 };
 
 // Holds a vnMutex for the length of a scope; a null pointer locks nothing.
-class vnAutoLock {
+class SCOPED_CAPABILITY vnAutoLock {
 public:
-    explicit vnAutoLock(vnMutex* mutex) : m_pMutex(mutex) {
+    // The analysis cannot follow the null case, which only a test uses.
+    explicit vnAutoLock(vnMutex* mutex) ACQUIRE(mutex) NO_THREAD_SAFETY_ANALYSIS : m_pMutex(mutex) {
         if (m_pMutex) m_pMutex->Lock();
     }
-    virtual ~vnAutoLock() {
+    virtual ~vnAutoLock() RELEASE() NO_THREAD_SAFETY_ANALYSIS {
         if (m_pMutex) m_pMutex->Unlock();
     }
     vnAutoLock(const vnAutoLock&) = delete;

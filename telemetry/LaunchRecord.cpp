@@ -9,8 +9,8 @@ namespace telemetry {
 
 namespace {
 
-bool RecordDeliveredBefore(const ReportContext& context) {
-    const std::unique_ptr<platform::ISettingsStore> store = context.openSettings();
+bool RecordDeliveredBefore(const platform::Services& services) {
+    const std::unique_ptr<platform::ISettingsStore> store = services.openSettings();
     if (!store) return false;
     if (!store->KeyExists()) {
         store->CreateKey();
@@ -20,28 +20,28 @@ bool RecordDeliveredBefore(const ReportContext& context) {
 }
 
 // A store that cannot be written only loses the flag: the next start reports again.
-void MarkRecordDelivered(const ReportContext& context) {
-    const std::unique_ptr<platform::ISettingsStore> store = context.openSettings();
+void MarkRecordDelivered(const platform::Services& services) {
+    const std::unique_ptr<platform::ISettingsStore> store = services.openSettings();
     if (store && (store->KeyExists() || store->CreateKey())) store->WriteDword(kReportSignValue, 1);
 }
 
 }  // namespace
 
-bool SendLaunchRecord(int osClass, const ReportContext& context) {
-    if (RecordDeliveredBefore(context)) return false;
+bool SendLaunchRecord(int osClass, const platform::Services& services) {
+    if (RecordDeliveredBefore(services)) return false;
     try {
-        std::thread([osClass, context] { DeliverLaunchRecord(osClass, context); }).detach();
+        std::thread([osClass, services] { DeliverLaunchRecord(osClass, services); }).detach();
     } catch (const std::system_error&) {
         return false;  // no thread, no record this time
     }
     return true;
 }
 
-int DeliverLaunchRecord(int osClass, const ReportContext& context) {
-    const std::string body = "mac=" + context.macText() + "&os=" + std::to_string(osClass);
+int DeliverLaunchRecord(int osClass, const platform::Services& services) {
+    const std::string body = "mac=" + services.macText() + "&os=" + std::to_string(osClass);
     std::string response;
-    const int result = HttpPost(response, context.statsUrl + kLaunchRecordPath, body);
-    if (result == 0) MarkRecordDelivered(context);
+    const int result = HttpPost(response, services.endpoints.statsUrl + kLaunchRecordPath, body);
+    if (result == 0) MarkRecordDelivered(services);
     return result;
 }
 

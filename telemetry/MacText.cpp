@@ -25,7 +25,7 @@ MacTextCache::MacTextCache(InterfaceLister listInterfaces)
     : m_listInterfaces(std::move(listInterfaces)) {}
 
 std::string MacTextCache::Get() {
-    std::lock_guard lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_text.empty()) m_text = FirstEthernetMacText(m_listInterfaces());
     return m_text;
 }

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "support/Mutex.h"
 #include "telemetry/NetworkInterfaces.h"
 
 namespace telemetry {
@@ -25,8 +25,8 @@ public:
 
 private:
     const InterfaceLister m_listInterfaces;
-    std::mutex m_mutex;  // taken by every caller; guards m_text and serialises look-ups
-    std::string m_text;  // empty until an Ethernet interface has been found
+    Mutex m_mutex;  // taken by every caller; guards m_text and serialises look-ups
+    std::string m_text GUARDED_BY(m_mutex);  // empty until an Ethernet interface has been found
 };
 
 // The process-wide cache over the system's interfaces.

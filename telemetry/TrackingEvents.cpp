@@ -22,8 +22,8 @@ size_t Utf16Length(const std::string& utf8) {
     return units;
 }
 
-std::string ReadChannel(const ReportContext& context) {
-    const std::unique_ptr<platform::ISettingsStore> store = context.openSettings();
+std::string ReadChannel(const platform::Services& services) {
+    const std::unique_ptr<platform::ISettingsStore> store = services.openSettings();
     if (!store || !store->KeyExists()) return kDefaultChannel;
     const std::optional<std::string> channel = store->ReadString(kChannelValue);
     if (!channel || Utf16Length(*channel) >= kChannelCapacityUtf16) return kDefaultChannel;
@@ -52,22 +52,22 @@ std::string FormEncode(const std::string& text) {
     return encoded;
 }
 
-void PostEvent(const ReportContext& context, int logType, const std::string& pid) {
+void PostEvent(const platform::Services& services, int logType, const std::string& pid) {
     const std::string body =
-        "logType=" + std::to_string(logType) + "&mac=" + context.macText() + "&pid=" + pid;
+        "logType=" + std::to_string(logType) + "&mac=" + services.macText() + "&pid=" + pid;
     std::string response;
-    HttpPost(response, context.statsUrl + kTrackingEventPath, body);
+    HttpPost(response, services.endpoints.statsUrl + kTrackingEventPath, body);
 }
 
 }  // namespace
 
-void SendTrackingEvents(uint32_t installStartTick, const ReportContext& context) {
-    const std::string channel = ReadChannel(context);
+void SendTrackingEvents(uint32_t installStartTick, const platform::Services& services) {
+    const std::string channel = ReadChannel(services);
     // Unsigned 32-bit difference: correct across one wrap of the tick counter.
-    const uint32_t elapsedMs = context.tickCount() - installStartTick;
+    const uint32_t elapsedMs = services.clock->TickMs() - installStartTick;
     const uint64_t elapsedSeconds = elapsedMs / 1000;
-    PostEvent(context, 201, std::to_string(elapsedSeconds));
-    PostEvent(context, 202, FormEncode(channel));
+    PostEvent(services, 201, std::to_string(elapsedSeconds));
+    PostEvent(services, 202, FormEncode(channel));
 }
 
 }  // namespace telemetry

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "telemetry/ReportContext.h"
+#include "platform/Services.h"
 
 namespace telemetry {
 
@@ -18,6 +18,6 @@ inline constexpr const char* kDefaultChannel = "10000";
 // after the install package has started, and only when installStartTick (the
 // tick of the install decision) is not 0. Sends both events once, each
 // whatever became of the other; their results are not read.
-void SendTrackingEvents(uint32_t installStartTick, const ReportContext& context = {});
+void SendTrackingEvents(uint32_t installStartTick, const platform::Services& services);
 
 }  // namespace telemetry

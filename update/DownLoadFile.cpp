@@ -7,13 +7,13 @@
 #include <string>
 
 #include "net/HttpSocket.h"
-#include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "support/Log.h"
 #include "update/AttemptUrl.h"
 #include "update/DownLoadThread.h"
 #include "update/SystemErrorText.h"
 #include "update/TempFile.h"
+#include "update/TempFileSink.h"
 
 namespace {
 
@@ -27,66 +27,68 @@ std::string TempFilePath(const std::string& installDir) {
     return installDir + name;
 }
 
-// File lists are fetched whole every time, never resumed.
-bool AlwaysFetchedWhole(const std::string& name) {
-    return name.find("files") != std::string::npos;
+// The temporary file opened for appending, created with its folders when missing.
+std::unique_ptr<TempFileSink> OpenTempFile(const std::string& path) {
+    auto file = std::make_unique<TempFileSink>(path);
+    if (file->Opened()) return file;
+    EnsureDirectories(path);
+    file = std::make_unique<TempFileSink>(path);
+    return file->Opened() ? std::move(file) : nullptr;
 }
 
-// The temporary file opened for appending, created when missing.
-FILE* OpenTempFile(const std::string& path) {
-    FILE* file = fopen(path.c_str(), "ab+");
-    if (file) return file;
-    EnsureDirectories(path);
-    return fopen(path.c_str(), "ab+");
+bool IsRefusal(HttpResult result) {
+    return result == HttpResult::Refused || result == HttpResult::Redirect;
 }
 
 }  // namespace
 
-int DownLoadThread::DownLoadFile(const std::string& name) {
-    if (m_vecServers.empty()) return kDownloadFailed;
+DownloadOutcome DownLoadThread::DownLoadFile(const std::string& name) {
+    if (m_vecServers.empty()) return DownloadOutcome::Failed;
     const std::string& installDir = m_host.Config().m_szInstallDir;
     const std::string targetPath = installDir + "/" + name;
     const std::string tempPath = TempFilePath(installDir);
-    DiscardStaleTemp(tempPath, m_seams.now());
+    DiscardStaleTemp(tempPath, static_cast<time_t>(m_services.clock->WallSeconds()));
     const bool disguise = m_host.DebugLaunch() == 0;
 
     for (int attempt = kAttempts; attempt > 0; --attempt) {
         const DownServer& server = m_vecServers[m_nServerIndex];
-        if (AlwaysFetchedWhole(name)) unlink(tempPath.c_str());
-        FILE* file = OpenTempFile(tempPath);
+        const std::unique_ptr<TempFileSink> file = OpenTempFile(tempPath);
         if (!file) {
             m_host.ShowMessage("创建文件失败,请以管理员身份启动游戏");
-            return kDownloadFailed;
+            return DownloadOutcome::Failed;
         }
         // What the temporary file holds is resumed.
-        fseeko(file, 0, SEEK_END);
-        const int64_t offset = ftello(file);
+        const int64_t offset = file->Size();
 
         const std::string url = AttemptUrl(server.szUrl, name, attempt, disguise);
-        int result = m_pHttp->RequestFile(url, server.szAddress, offset, file);
-        if (result == HTTP_REDIRECT && !m_bHandedOver) {
+        HttpResult result = m_pHttp->RequestFile(url, server.szAddress, offset, file.get());
+        if (IsRefusal(result)) m_errorHeads.Write(m_pHttp->RequestTarget(), m_pHttp->LastHead());
+        if (result == HttpResult::Redirect && !m_bHandedOver) {
             // The redirect's host is looked up by name.
             const std::string location = m_pHttp->Location();
-            result = m_pHttp->RequestFile(location, "", offset, file);
+            result = m_pHttp->RequestFile(location, "", offset, file.get());
+            if (IsRefusal(result)) {
+                m_errorHeads.Write(m_pHttp->RequestTarget(), m_pHttp->LastHead());
+            }
         }
-        fclose(file);
 
-        if (m_bHandedOver) return kDownloadFailed;
-        if (result == HTTP_OK) return MoveIntoPlace(tempPath, targetPath);
-        if (result == HTTP_REDIRECT) return kDownloadRedirectedTwice;
+        if (m_bHandedOver) return DownloadOutcome::Failed;
+        if (result == HttpResult::Ok) return MoveIntoPlace(tempPath, targetPath);
+        if (result == HttpResult::Redirect) return DownloadOutcome::RedirectedTwice;
         // A refused answer may have come from a server that holds another
         // file; the next attempt starts from nothing.
-        if (result == HTTP_ERR_REFUSED) unlink(tempPath.c_str());
+        if (result == HttpResult::Refused) unlink(tempPath.c_str());
         AdvanceServer();
     }
-    return kDownloadFailed;
+    return DownloadOutcome::Failed;
 }
 
 void DownLoadThread::AdvanceServer() {
     m_nServerIndex = (m_nServerIndex + 1) % static_cast<int32_t>(m_vecServers.size());
 }
 
-int DownLoadThread::MoveIntoPlace(const std::string& tempPath, const std::string& targetPath) {
+DownloadOutcome DownLoadThread::MoveIntoPlace(const std::string& tempPath,
+                                              const std::string& targetPath) {
     const std::string target = SlashForDoubleBackslash(targetPath);
     unlink(target.c_str());
     platform::CreateDirectories(target.substr(0, target.rfind('/')));
@@ -94,8 +96,8 @@ int DownLoadThread::MoveIntoPlace(const std::string& tempPath, const std::string
     // A target that is busy for a moment gets two more chances.
     int error = 0;
     for (int renameAttempt = 0; renameAttempt < kRenames; ++renameAttempt) {
-        if (renameAttempt > 0) platform::SleepMs(kRenamePauseMs);
-        if (rename(tempPath.c_str(), target.c_str()) == 0) return kDownloadDone;
+        if (renameAttempt > 0) m_services.clock->SleepMs(kRenamePauseMs);
+        if (rename(tempPath.c_str(), target.c_str()) == 0) return DownloadOutcome::Done;
         error = errno;
     }
     m_host.ShowMessage(std::to_string(error));
@@ -103,5 +105,5 @@ int DownLoadThread::MoveIntoPlace(const std::string& tempPath, const std::string
               target.c_str());
     m_host.ShowMessage(SystemErrorText(error), platform::MessageIcon::Information);
     m_host.ShowMessage(m_vecServers[m_nServerIndex].szUrl);
-    return kDownloadFailed;
+    return DownloadOutcome::Failed;
 }

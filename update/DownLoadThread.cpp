@@ -6,7 +6,6 @@
 #include <cerrno>
 
 #include "net/HttpSocket.h"
-#include "platform/Clock.h"
 #include "update/ProgressText.h"
 #include "update/SpaceCheck.h"
 #include "update/SystemErrorText.h"
@@ -16,13 +15,20 @@ namespace {
 constexpr uint32_t kProgressIntervalMs = 50;
 }  // namespace
 
-DownLoadThread::Seams DownLoadThread::SystemSeams() {
-    return Seams{platform::TickCountMs, [] { return time(nullptr); },
-                 std::shared_ptr<platform::IVolumes>(platform::SystemVolumes())};
+int OutcomeNumber(DownloadOutcome outcome) {
+    switch (outcome) {
+        case DownloadOutcome::Done:
+            return 0;
+        case DownloadOutcome::RedirectedTwice:
+            return 9;
+        case DownloadOutcome::Failed:
+            break;
+    }
+    return -1;
 }
 
-DownLoadThread::DownLoadThread(IUpdateHost& host, Seams seams)
-    : m_host(host), m_seams(std::move(seams)), m_pHttp(std::make_unique<CHttpSocket>(this)) {}
+DownLoadThread::DownLoadThread(IUpdateHost& host, const platform::Services& services)
+    : m_host(host), m_services(services), m_pHttp(std::make_unique<CHttpSocket>(this, services)) {}
 
 DownLoadThread::~DownLoadThread() = default;
 
@@ -32,7 +38,7 @@ int64_t DownLoadThread::TotalRecv() const {
 
 void DownLoadThread::PrepareJob() {
     const LaunchConfig& config = m_host.Config();
-    m_nMode = config.m_nMode.load();
+    m_nMode = config.m_nMode;
     if (m_nMode == MODE_INSTALL) {
         m_vecServers.push_back(DownServer{config.m_szGamePackUrl, config.m_szGamePackAddr});
         m_vecServers.push_back(DownServer{config.m_szGamePackUrlBak, config.m_szGamePackAddrBak});
@@ -83,7 +89,7 @@ void DownLoadThread::OnRecvData(const void* /*data*/, int32_t /*length*/, int64_
                                 int64_t contentLength) {
     vnAutoLock lock(&m_mutex);
     if (m_bHandedOver) return;
-    const uint32_t tick = m_seams.tickMs();
+    const uint32_t tick = m_services.clock->TickMs();
     const bool lastBlock = contentLength > 0 && received >= contentLength;
     if (static_cast<uint32_t>(tick - m_dwLastProgressTick) <= kProgressIntervalMs && !lastBlock) {
         return;
@@ -110,7 +116,7 @@ void DownLoadThread::OnFileSize(int64_t contentLength) {
         m_rate.Reset();
     }
     const std::optional<std::string> shortage =
-        SpaceShortageMessage(*m_seams.volumes, m_host.Config().m_szInstallDir, contentLength);
+        SpaceShortageMessage(*m_services.volumes, m_host.Config().m_szInstallDir, contentLength);
     if (!shortage) return;
     m_host.ShowMessage(*shortage);
     m_bHandedOver = true;

@@ -5,16 +5,15 @@
 #pragma once
 
 #include <cstdint>
-#include <ctime>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "net/IDownLoadThread.h"
-#include "platform/Volumes.h"
+#include "platform/Services.h"
 #include "support/Thread.h"
 #include "support/vnMutex.h"
+#include "update/ErrorHeadDump.h"
 #include "update/TransferRate.h"
 #include "update/UpdateHost.h"
 
@@ -26,24 +25,20 @@ struct DownServer {
     std::string szAddress;  // address resolved at start-up; empty when none
 };
 
-// Results of DownLoadFile.
-enum DownloadResult : int {
-    kDownloadDone = 0,             // received whole and moved into place
-    kDownloadRedirectedTwice = 9,  // a redirect answered by another redirect
-    kDownloadFailed = -1,
+// Outcomes of DownLoadFile.
+enum class DownloadOutcome {
+    Done,             // received whole and moved into place
+    RedirectedTwice,  // a redirect answered by another redirect
+    Failed,
 };
+
+// The number the player is shown for an outcome: 0, 9 or -1.
+int OutcomeNumber(DownloadOutcome outcome);
 
 class DownLoadThread : public Thread, public IDownLoadThread {
 public:
-    // What the worker reads from its surroundings; tests replace them.
-    struct Seams {
-        std::function<uint32_t()> tickMs;  // monotonic milliseconds, wrapping
-        std::function<time_t()> now;       // wall clock, for the day of the temporary file
-        std::shared_ptr<platform::IVolumes> volumes;  // free space of the install volume
-    };
-    static Seams SystemSeams();
-
-    explicit DownLoadThread(IUpdateHost& host, Seams seams = SystemSeams());
+    // services (clocks, volumes, resolver) must outlive the worker.
+    DownLoadThread(IUpdateHost& host, const platform::Services& services);
     ~DownLoadThread() override;
 
     // Prepares the job from the controller's configuration, on the thread that
@@ -63,14 +58,14 @@ protected:
 private:
     void RunPackageJob();
     void FinishWithoutTransfer();
-    int DownLoadFile(const std::string& name);
-    int MoveIntoPlace(const std::string& tempPath, const std::string& targetPath);
+    DownloadOutcome DownLoadFile(const std::string& name);
+    DownloadOutcome MoveIntoPlace(const std::string& tempPath, const std::string& targetPath);
     void AdvanceServer();
 
     // Reached from the worker thread and from the thread that prepares the job;
     // the controller outlives every worker.
     IUpdateHost& m_host;
-    const Seams m_seams;  // set at construction, read-only afterwards
+    const platform::Services& m_services;  // read-only
 
     // Serialises OnRecvData and guards the throttle and rate below. Always
     // taken before the window's m_lock, never after it.
@@ -78,8 +73,8 @@ private:
     // Tick of the last accepted progress report. Kept per worker: workers run
     // one at a time and each reports its own transfers, so a new worker's
     // first report is never held back by an old worker's last one.
-    uint32_t m_dwLastProgressTick = 0;  // guarded by m_mutex
-    TransferRate m_rate;                // guarded by m_mutex
+    uint32_t m_dwLastProgressTick GUARDED_BY(m_mutex) = 0;
+    TransferRate m_rate GUARDED_BY(m_mutex);
 
     // The job, written by PrepareJob before the thread starts and only read by
     // the worker thread afterwards.
@@ -93,6 +88,7 @@ private:
     // The worker's one HTTP client; created at construction, used by the
     // worker thread, its byte counter read by any thread.
     std::unique_ptr<CHttpSocket> m_pHttp;
+    ErrorHeadDump m_errorHeads;  // worker thread only
 
     // Set when the worker has handed over in the middle of a transfer (the
     // install volume is too small); nothing more is reported or handed over

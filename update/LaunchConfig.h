@@ -27,6 +27,26 @@ inline bool Fits(const std::string& text, size_t fieldCapacity) {
 }
 }  // namespace capacity
 
+// The job mode as a field that the installer watcher may change while other
+// threads read it: every read and write is atomic, and a copy takes the value.
+class JobModeField {
+public:
+    JobModeField() = default;
+    JobModeField(const JobModeField& other) : m_mode(other.m_mode.load()) {}
+    JobModeField& operator=(const JobModeField& other) {
+        m_mode = other.m_mode.load();
+        return *this;
+    }
+    JobModeField& operator=(int32_t mode) {
+        m_mode = mode;
+        return *this;
+    }
+    operator int32_t() const { return m_mode.load(); }
+
+private:
+    std::atomic<int32_t> m_mode{0};
+};
+
 struct LaunchConfig {
     std::string m_szGamePackUrl;
     std::string m_szGamePackAddr;
@@ -38,14 +58,12 @@ struct LaunchConfig {
     std::string m_szUpdateAddrBak;
     std::string m_szPackName;
     std::string m_szGameDir;
-    std::string m_szExeName;
     std::string m_szInstallDir;  // without a trailing "/"
     std::string m_szLocalVerFile;
     std::string m_szRunMarker;  // empty until the marker step
     // The only field that changes after construction: the installer watcher
-    // sets MODE_INSTALLED while no worker runs; atomic so readers on other
-    // threads never tear it.
-    std::atomic<int32_t> m_nMode{0};
+    // sets MODE_INSTALLED while no worker runs.
+    JobModeField m_nMode;
     int32_t m_nOsClass = 0;
     std::string m_strCmdLine;
 };

@@ -5,12 +5,12 @@
 #include "update/DownLoadThread.h"
 
 void DownLoadThread::RunPackageJob() {
-    const int result = DownLoadFile(m_szFileName);
+    const DownloadOutcome outcome = DownLoadFile(m_szFileName);
     if (m_bHandedOver) return;
-    if (result != kDownloadDone && result != kDownloadRedirectedTwice) {
+    if (outcome == DownloadOutcome::Failed) {
         m_host.ShowMessage("下载游戏安装包失败!请重新尝试");
         m_host.ShowMessage(m_szFileName);
-        m_host.ShowMessage(std::to_string(result));
+        m_host.ShowMessage(std::to_string(OutcomeNumber(outcome)));
         m_host.Finish(true);
         return;
     }

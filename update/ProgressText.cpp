@@ -2,10 +2,7 @@
 
 #include <cstdio>
 
-namespace {
-constexpr int64_t kMegabyte = 1048576;
-constexpr int64_t kKilobyte = 1024;
-}  // namespace
+#include "update/ByteUnits.h"
 
 std::string SizeText(int64_t bytes) {
     char text[64];

@@ -4,12 +4,9 @@
 #include <cstdio>
 #include <utility>
 
+#include "update/ByteUnits.h"
+
 namespace {
-
-constexpr int64_t kGigabyte = 1024LL * 1024 * 1024;
-
-constexpr int64_t kMegabyte = 1024LL * 1024;
-constexpr int64_t kKilobyte = 1024;
 
 // Rounded up, so that even a few missing bytes never read as 0.00.
 std::string AmountText(int64_t bytes) {

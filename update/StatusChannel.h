@@ -30,17 +30,19 @@ public:
     StatusSnapshot Snapshot();
     // The window's lock; the hand-over holds it too so that it never
     // interleaves with a redraw.
-    vnMutex& Lock() { return m_lock; }
+    vnMutex& Lock() RETURN_CAPABILITY(m_lock) { return m_lock; }
 
 private:
-    void RedrawLocked();
+    void RedrawLocked() REQUIRES(m_lock);
 
+    // The window's lock. A worker's own lock, when both are held, is always
+    // taken first.
     vnMutex m_lock;
     // Written only under m_lock; SetProgress compares it without the lock, as
     // only the worker thread changes it.
     std::atomic<int32_t> m_nPercent{0};
-    std::string m_strStatus;  // guarded by m_lock
-    std::string m_strDetail;  // guarded by m_lock
-    std::string m_strSize;    // guarded by m_lock
-    Redraw m_redraw;          // set before any worker exists
+    std::string m_strStatus GUARDED_BY(m_lock);
+    std::string m_strDetail GUARDED_BY(m_lock);
+    std::string m_strSize GUARDED_BY(m_lock);
+    Redraw m_redraw;  // set before any worker exists
 };

@@ -3,22 +3,20 @@
 #include <cmath>
 #include <cstdio>
 
+#include "update/ByteUnits.h"
+
 namespace {
 // Long enough to smooth out bursts, short enough to follow a changing line.
 constexpr uint32_t kWindowMs = 3000;
 // Below this span a rate is mostly noise.
 constexpr uint32_t kMinimumSpanMs = 200;
 
-constexpr double kKilobyte = 1024.0;
-constexpr double kMegabyte = kKilobyte * 1024.0;
-constexpr double kGigabyte = kMegabyte * 1024.0;
-
 // At most 7 characters: "999KB/s", "9.9MB/s", "999MB/s", "9.9GB/s".
 std::string SpeedText(double bytesPerSecond) {
     char text[32];
-    const double kilobytes = bytesPerSecond / kKilobyte;
-    const double megabytes = bytesPerSecond / kMegabyte;
-    const double gigabytes = bytesPerSecond / kGigabyte;
+    const double kilobytes = bytesPerSecond / static_cast<double>(kKilobyte);
+    const double megabytes = bytesPerSecond / static_cast<double>(kMegabyte);
+    const double gigabytes = bytesPerSecond / static_cast<double>(kGigabyte);
     if (kilobytes < 999.5) {
         snprintf(text, sizeof text, "%.0fKB/s", kilobytes);
     } else if (megabytes < 9.95) {

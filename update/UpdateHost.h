@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/MessageBox.h"
+#include "platform/MessageIcon.h"
 #include "update/LaunchConfig.h"
 #include "update/StatusChannel.h"
 

@@ -13,6 +13,7 @@
 #include "app/Handover.h"
 #include "platform/Paths.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestServices.h"
 
 namespace {
 
@@ -70,12 +71,15 @@ public:
     void PostHideWindow() override { Record(hides); }
     void PostShowWindow() override { Record(shows); }
     uint32_t InstallStartTick() const override { return installStartTick; }
+    void StartTrackingEvents() override { Record(trackingStarts); }
 
-    // Seams of the hand-over, recorded.
-    Handover::Seams Seams() {
-        return Handover::Seams{[this] { Record(terminations); }, [this] { Record(pagesOpened); },
-                               [this] { Record(trackingStarts); }};
-    }
+    // Real processes; ending the launcher and opening the page are recorded.
+    platform::Services services = [this] {
+        platform::Services recorded = TestServices();
+        recorded.terminateSelf = [this] { Record(terminations); };
+        recorded.openUrl = [this](const std::string&) { Record(pagesOpened); };
+        return recorded;
+    }();
 
     // Waits until the process would have ended.
     bool WaitForTermination() {
@@ -144,7 +148,7 @@ protected:
     std::vector<std::string> LaunchWith(const std::string& commandLine) {
         controller.config.m_nMode = MODE_LAUNCH;
         controller.config.m_strCmdLine = commandLine;
-        Handover handover(controller, controller.Seams());
+        Handover handover(controller, controller.services);
         handover.Finish(false);
         EXPECT_EQ(controller.Count(controller.terminations), 1);
         if (!WaitForFile(gameOutput)) return {};
@@ -218,7 +222,7 @@ TEST_F(HandoverTest, GamePathWithSpacesIsOneProgram) {
 TEST_F(HandoverTest, GameThatDoesNotStartOpensServicePage) {
     // No game executable at all.
     controller.config.m_nMode = MODE_LAUNCH;
-    Handover handover(controller, controller.Seams());
+    Handover handover(controller, controller.services);
     handover.Finish(false);
 
     EXPECT_EQ(controller.Count(controller.pagesOpened), 1);
@@ -236,7 +240,7 @@ TEST_F(HandoverTest, FailureGivesUpInEveryMode) {
         fresh.config.m_szRunMarker = controller.config.m_szRunMarker;
         fresh.config.m_nMode = mode;
         WriteFile(fresh.config.m_szRunMarker, "");
-        Handover handover(fresh, fresh.Seams());
+        Handover handover(fresh, fresh.services);
         handover.Finish(true);
 
         EXPECT_FALSE(FileExists(fresh.config.m_szRunMarker));
@@ -250,7 +254,7 @@ TEST_F(HandoverTest, FailureGivesUpInEveryMode) {
 TEST_F(HandoverTest, FailureBeforeMarkerIsBuiltDeletesNothing) {
     controller.config.m_szRunMarker.clear();
     const std::string bystander = installDir + "/load_vorn_temp";
-    Handover handover(controller, controller.Seams());
+    Handover handover(controller, controller.services);
     handover.Finish(true);
 
     EXPECT_TRUE(FileExists(bystander));
@@ -261,7 +265,7 @@ TEST_F(HandoverTest, FailureBeforeMarkerIsBuiltDeletesNothing) {
 TEST_F(HandoverTest, AfterInstallTheGameIsNotStartedAndMarkerStays) {
     InstallGame();
     controller.config.m_nMode = MODE_INSTALLED;
-    Handover handover(controller, controller.Seams());
+    Handover handover(controller, controller.services);
     handover.Finish(false);
 
     EXPECT_EQ(controller.Count(controller.terminations), 1);
@@ -279,7 +283,7 @@ TEST_F(HandoverTest, InstallerRunsHiddenThenLauncherComesBack) {
                     GameExecutablePath(installDir, "vorn") + "'\n: > '" + installerRan + "'\n");
     controller.config.m_nMode = MODE_INSTALL;
     controller.installStartTick = 1234;
-    Handover handover(controller, controller.Seams());
+    Handover handover(controller, controller.services);
     controller.handover = &handover;
 
     handover.Finish(false);
@@ -303,7 +307,7 @@ TEST_F(HandoverTest, TrackingEventsOnlyWhenInstallModeWasChosenAtStart) {
     WriteScript(InstallPackagePath(controller.config), "exit 0\n");
     controller.config.m_nMode = MODE_INSTALL;
     controller.installStartTick = 0;
-    Handover handover(controller, controller.Seams());
+    Handover handover(controller, controller.services);
     controller.handover = &handover;
 
     handover.Finish(false);
@@ -332,7 +336,7 @@ TEST_F(HandoverTest, PackageThatDoesNotStartGivesUp) {
         unlink(InstallPackagePath(fresh.config).c_str());
         if (row.content) WriteFile(InstallPackagePath(fresh.config), row.content);
 
-        Handover handover(fresh, fresh.Seams());
+        Handover handover(fresh, fresh.services);
         handover.Finish(false);
 
         EXPECT_FALSE(FileExists(fresh.config.m_szRunMarker));

@@ -7,11 +7,11 @@
 
 #include "app/LauncherConfiguration.h"
 #include "platform/Paths.h"
+#include "tests/support/FakeClock.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestServices.h"
 
 namespace {
-
-struct Terminated {};
 
 // Real volumes read from a mount table of temporary folders, with the free
 // space of each folder set by the test.
@@ -36,19 +36,17 @@ private:
 class LauncherConfigurationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("HOME", home.Path().c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
-        platform::CreateDirectories(home / "run");
         launcherDir = home / "apps/launcher";
         platform::CreateDirectories(launcherDir);
+        clock.tickMs = 4242;
         WriteMountTable({});
     }
 
-    // Each folder becomes an ext4 volume on its own /dev device.
+    // Each folder becomes an ext4 volume on its own /dev device; a folder of
+    // the test's own stands for the system root.
     void WriteMountTable(const std::vector<std::string>& mountPoints) {
-        std::string table = "22 1 8:1 / / rw,relatime - ext4 /dev/sda1 rw\n";
+        platform::CreateDirectories(SystemRoot());
+        std::string table = "22 1 8:1 / " + SystemRoot() + " rw,relatime - ext4 /dev/sda1 rw\n";
         int id = 30;
         for (const std::string& mountPoint : mountPoints) {
             platform::CreateDirectories(mountPoint);
@@ -57,45 +55,54 @@ protected:
             ++id;
         }
         WriteFile(home / "mountinfo", table);
-        setenv("VORN_MOUNTINFO", (home / "mountinfo").c_str(), 1);
     }
+
+    std::string SystemRoot() const { return home / "sysroot"; }
 
     void InstallGameIn(const std::string& installDir) {
         platform::CreateDirectories(installDir + "/vorn/ADPackage");
         WriteFile(installDir + "/vorn/ADPackage/Ostrel.exe", "#!/bin/sh\n");
     }
 
-    // Runs the steps with real settings and volumes and recording stand-ins
-    // for the network, the lock and the dialogs.
-    void Settle(const std::string& commandLine = "DEBUG=TRUE") {
-        settings = platform::OpenUserSettings();
-        volumes = std::make_unique<VolumesWithFreeSpace>(platform::SystemVolumes());
-        volumes->freeBytes = freeBytes;
-        ConfigServices services;
-        services.osClass = [this] { return osClass; };
-        services.settings = settings.get();
-        services.volumes = volumes.get();
-        services.resolveHost = [this](const std::string& url) {
-            resolved.push_back(url);
-            return std::string("127.0.0.1");
-        };
-        services.sendLaunchRecord = [this](int os) { launchRecords.push_back(os); };
-        services.acquireLock = [this](const std::string& name) {
-            lockRequests.push_back(name);
-            return lockResult;
-        };
-        services.showMessage = [this](const std::string& text) { messages.push_back(text); };
-        services.terminate = [] { throw Terminated{}; };
-        services.tickCount = [] { return 4242u; };
-        services.currentDir = launcherDir;
-        services.executablePath = launcherDir + "/vorn-launcher";
-        services.fallbackRoot = home / "data/Velmora";
-        config.m_strCmdLine = commandLine;
-        SettleLaunchConfig(config, services, &installStartTick);
+    std::unique_ptr<platform::ISettingsStore> Settings() const {
+        return platform::OpenSettingsFile(platform::kGameKeyPath, home / "config/game.reg");
     }
 
-    std::optional<std::string> StoredInstallDir() {
-        return platform::OpenUserSettings()->ReadString("QuorvaneInstallDic");
+    // Runs the steps with real settings, a real mount table of temporary
+    // folders and recording stand-ins for the resolver and the lock.
+    ConfigOutcome Settle(const std::string& commandLine = "DEBUG=TRUE") {
+        volumes =
+            std::make_unique<VolumesWithFreeSpace>(platform::SystemVolumes(home / "mountinfo"));
+        volumes->freeBytes = freeBytes;
+        platform::Services services;
+        services.clock = &clock;
+        services.volumes = volumes.get();
+        services.openSettings = [this] { return Settings(); };
+        services.endpoints = endpoints;
+        services.lookUpIPv4 = [this](const std::string& host) -> std::optional<in_addr> {
+            lookups.push_back(host);
+            return DottedAddressOnly(host == "dl.test" ? "10.0.0.1" : "10.0.0.2");
+        };
+        services.acquireLock = [this](const std::string& name) {
+            lockRequests.push_back(name);
+            return platform::NamedLock{lockResult, platform::UniqueFd()};
+        };
+        services.osClass = osClass;
+        services.systemRoot = SystemRoot();
+        services.startDirectory = launcherDir;
+        services.executablePath = launcherDir + "/vorn-launcher";
+        services.fallbackInstallRoot = home / "data/Velmora";
+        ConfigOutcome outcome = SettleLaunchConfig(commandLine, services,
+                                                   [this](int os) { launchRecords.push_back(os); });
+        if (SettledLaunch* settled = std::get_if<SettledLaunch>(&outcome)) {
+            config = settled->config;
+            installStartTick = settled->installStartTick;
+        }
+        return outcome;
+    }
+
+    std::optional<std::string> StoredInstallDir() const {
+        return Settings()->ReadString("QuorvaneInstallDic");
     }
 
     TempDir home;
@@ -103,12 +110,19 @@ protected:
     int osClass = 5;
     std::map<std::string, uint64_t> freeBytes;
     platform::NamedLockResult lockResult = platform::NamedLockResult::Acquired;
+    platform::Endpoints endpoints{"http://dl.test:8080/download",
+                                  "http://dl-backup.test/download",
+                                  "http://up.test/update",
+                                  "http://up-backup.test/update",
+                                  "127.0.0.1:9",
+                                  "http://127.0.0.1:9",
+                                  "http://127.0.0.1:9/im"};
 
-    std::unique_ptr<platform::ISettingsStore> settings;
+    FakeClock clock;
     std::unique_ptr<VolumesWithFreeSpace> volumes;
     LaunchConfig config;
     uint32_t installStartTick = 0;
-    std::vector<std::string> resolved, messages, lockRequests;
+    std::vector<std::string> lookups, lockRequests;
     std::vector<int> launchRecords;
 };
 
@@ -131,22 +145,21 @@ TEST_F(LauncherConfigurationTest, FixedNamesServerAddressesAndReport) {
     Settle("PROCPARA=abc");
     EXPECT_EQ(config.m_szPackName, "vorn_ad2.exe");
     EXPECT_EQ(config.m_szGameDir, "vorn");
-    EXPECT_EQ(config.m_szExeName, "vorn-launcher");
     EXPECT_EQ(config.m_szLocalVerFile, "localVer.dat");
-    ASSERT_EQ(resolved.size(), 4u);
-    EXPECT_EQ(resolved[0], config.m_szGamePackUrl);
-    EXPECT_EQ(resolved[1], config.m_szGamePackUrlBak);
-    EXPECT_EQ(resolved[2], config.m_szUpdateUrl);
-    EXPECT_EQ(resolved[3], config.m_szUpdateUrlBak);
-    EXPECT_EQ(config.m_szGamePackAddr, "127.0.0.1");
+    EXPECT_EQ(config.m_szGamePackUrl, "http://dl.test:8080/download");
+    EXPECT_EQ(config.m_szGamePackUrlBak, "http://dl-backup.test/download");
+    EXPECT_EQ(lookups,
+              (std::vector<std::string>{"dl.test", "dl-backup.test", "up.test", "up-backup.test"}));
+    EXPECT_EQ(config.m_szGamePackAddr, "10.0.0.1");
+    EXPECT_EQ(config.m_szGamePackAddrBak, "10.0.0.2");
     EXPECT_EQ(launchRecords, std::vector<int>{5});
     EXPECT_EQ(config.m_strCmdLine, "PROCPARA=abc");
 }
 
 TEST_F(LauncherConfigurationTest, StoredDirectoryIsUsedOnlyWhenItHoldsTheGame) {
     const std::string stored = home / "stored";
-    platform::OpenUserSettings()->CreateKey();
-    platform::OpenUserSettings()->WriteString("QuorvaneInstallDic", stored);
+    Settings()->CreateKey();
+    Settings()->WriteString("QuorvaneInstallDic", stored);
     platform::CreateDirectories(stored);
 
     Settle();  // no game there: the next candidates decide, and are remembered
@@ -155,7 +168,7 @@ TEST_F(LauncherConfigurationTest, StoredDirectoryIsUsedOnlyWhenItHoldsTheGame) {
     EXPECT_EQ(StoredInstallDir(), config.m_szInstallDir);
 
     InstallGameIn(stored);
-    platform::OpenUserSettings()->WriteString("QuorvaneInstallDic", stored);
+    Settings()->WriteString("QuorvaneInstallDic", stored);
     Settle();
     EXPECT_EQ(config.m_nMode, MODE_LAUNCH);
     EXPECT_EQ(config.m_szInstallDir, stored);
@@ -165,8 +178,8 @@ TEST_F(LauncherConfigurationTest, StoredDirectoryTooLongForItsFieldIsPassedOver)
     std::string stored = home.Path();
     while (stored.size() < 140) stored += "/deeper";
     InstallGameIn(stored);
-    platform::OpenUserSettings()->CreateKey();
-    platform::OpenUserSettings()->WriteString("QuorvaneInstallDic", stored);
+    Settings()->CreateKey();
+    Settings()->WriteString("QuorvaneInstallDic", stored);
     Settle();
     EXPECT_EQ(config.m_nMode, MODE_INSTALL);
     EXPECT_EQ(config.m_szInstallDir, home / "data/Velmora");
@@ -222,7 +235,6 @@ TEST_F(LauncherConfigurationTest, FirstStartInstallsTakesTheLockAndLeavesTheMark
     EXPECT_EQ(installStartTick, 4242u);
     EXPECT_EQ(lockRequests, std::vector<std::string>{"Launch"});
     EXPECT_TRUE(FileExists(config.m_szRunMarker));
-    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(LauncherConfigurationTest, SecondLauncherIsRefusedWithTheMessageOfItsMode) {
@@ -250,32 +262,52 @@ TEST_F(LauncherConfigurationTest, SecondLauncherIsRefusedWithTheMessageOfItsMode
             WriteFile(marker, "");
         }
         lockResult = platform::NamedLockResult::AlreadyHeld;
-        messages.clear();
-        bool terminated = false;
-        try {
-            Settle();
-        } catch (const Terminated&) {
-            terminated = true;
-        }
+        const ConfigOutcome outcome = Settle();
         SCOPED_TRACE(std::string("installed=") + (c.installed ? "1" : "0") +
                      " marker=" + (c.markerPresent ? "1" : "0"));
+        const EarlyEnd* end = std::get_if<EarlyEnd>(&outcome);
         if (c.message) {
-            EXPECT_TRUE(terminated);
-            EXPECT_EQ(messages, std::vector<std::string>{c.message});
+            ASSERT_TRUE(end);
+            EXPECT_EQ(end->message, c.message);
+            EXPECT_FALSE(end->failed) << "a refused launcher opens no service page";
         } else {
-            EXPECT_FALSE(terminated);
-            EXPECT_TRUE(messages.empty());
+            EXPECT_FALSE(end);
             EXPECT_TRUE(FileExists(marker));
         }
     }
 }
 
 TEST_F(LauncherConfigurationTest, RegserverEndsBeforeAnythingIsTouched) {
-    EXPECT_THROW(Settle("PROCPARA=1 /regserver"), Terminated);
-    EXPECT_TRUE(resolved.empty());
+    const ConfigOutcome outcome = Settle("PROCPARA=1 /regserver");
+    const EarlyEnd* end = std::get_if<EarlyEnd>(&outcome);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->message, "");
+    EXPECT_FALSE(end->failed);
+    EXPECT_TRUE(lookups.empty());
     EXPECT_TRUE(launchRecords.empty());
-    EXPECT_FALSE(FileExists(platform::SettingsFilePath()));
+    EXPECT_FALSE(FileExists(home / "config/game.reg"));
     EXPECT_FALSE(FileExists(home / "data"));
+}
+
+// Neither the system resolver nor the HTTP-DNS service (nobody listens on
+// port 9) knows the host: the player is told and the run ends at the service
+// page, before anything is remembered or reported.
+TEST_F(LauncherConfigurationTest, AHostNobodyCanResolveEndsTheRun) {
+    endpoints.gamePackUrl = "http://nowhere.test/download";
+    const auto lookUp = [](const std::string&) -> std::optional<in_addr> { return std::nullopt; };
+    volumes = nullptr;
+    platform::Services services;
+    services.clock = &clock;
+    services.endpoints = endpoints;
+    services.lookUpIPv4 = lookUp;
+    const ConfigOutcome outcome =
+        SettleLaunchConfig("DEBUG=TRUE", services, [this](int os) { launchRecords.push_back(os); });
+    const EarlyEnd* end = std::get_if<EarlyEnd>(&outcome);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->message, "d+ get ip error");
+    EXPECT_TRUE(end->failed);
+    EXPECT_TRUE(launchRecords.empty());
+    EXPECT_FALSE(FileExists(home / "config/game.reg"));
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ constexpr int kGlobeWidth = 764;
 constexpr int kGlobeHeight = 915;
 
 // The launcher's mapped window, checked to be the size of the globe.
-std::optional<Window> FindGlobeWindow(Display* display, const LauncherRun& run) {
+std::optional<Window> FindGlobeWindow(Display* display, const ProgramRun& run) {
     const std::optional<Window> window = FindMappedWindowOf(display, run.Pid(), 30s);
     if (!window) {
         ADD_FAILURE() << "no window; the launcher said:\n" << run.Stderr();

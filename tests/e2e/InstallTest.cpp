@@ -53,7 +53,7 @@ protected:
     }
 
     // The launcher has given up: the service page is open and the run marker gone.
-    void ExpectGaveUp(const LauncherRun& run) {
+    void ExpectGaveUp(const ProgramRun& run) {
         EXPECT_EQ(run.ExitCode(), 0);
         EXPECT_EQ(sandbox.OpenedPage(), build::kServicePageUrl);
         EXPECT_FALSE(FileExists(sandbox.RunMarkerPath()));

@@ -131,17 +131,17 @@ std::vector<std::string> LauncherSandbox::Environment() const {
     return environment;
 }
 
-std::unique_ptr<LauncherRun> LauncherSandbox::Start(const std::vector<std::string>& args) {
+std::unique_ptr<ProgramRun> LauncherSandbox::Start(const std::vector<std::string>& args) {
     const std::string output = m_root / ("runs/run" + std::to_string(++m_runCount));
     // Started from the home folder, as from a desktop entry: the launcher must
     // find its own folder by itself.
-    return std::make_unique<LauncherRun>(LauncherDir() + "/vorn-launcher", args, Environment(),
+    return std::make_unique<ProgramRun>(LauncherDir() + "/vorn-launcher", args, Environment(),
                                          m_root / "home", output);
 }
 
-std::unique_ptr<LauncherRun> LauncherSandbox::RunToEnd(const std::vector<std::string>& args,
+std::unique_ptr<ProgramRun> LauncherSandbox::RunToEnd(const std::vector<std::string>& args,
                                                        std::chrono::milliseconds limit) {
-    std::unique_ptr<LauncherRun> run = Start(args);
+    std::unique_ptr<ProgramRun> run = Start(args);
     if (!run->WaitForExit(limit)) {
         run->Kill();
         ADD_FAILURE() << "the launcher still ran after " << limit.count()

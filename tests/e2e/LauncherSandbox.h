@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/LauncherRun.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
 
 // One start of the sample game, as it recorded it.
@@ -44,10 +44,10 @@ public:
     void SetEnvironment(const std::string& name, const std::string& value);
 
     // Starts the launcher with these arguments.
-    std::unique_ptr<LauncherRun> Start(const std::vector<std::string>& args);
+    std::unique_ptr<ProgramRun> Start(const std::vector<std::string>& args);
     // Starts it and waits for its end; a launcher that outlives limit is
     // killed and fails the test.
-    std::unique_ptr<LauncherRun> RunToEnd(const std::vector<std::string>& args,
+    std::unique_ptr<ProgramRun> RunToEnd(const std::vector<std::string>& args,
                                           std::chrono::milliseconds limit);
 
     const std::string& Root() const { return m_root.Path(); }

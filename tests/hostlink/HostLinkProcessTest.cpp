@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "hostlink/HostMessage.h"
-#include "tests/hostlink/LauncherProcess.h"
+#include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -33,10 +33,10 @@ Lines SplitLines(const std::string& text) {
     return lines;
 }
 
-// One launcher run in a fresh installation folder.
-class LauncherRun {
+// One run of the reduced launcher in a fresh installation folder.
+class HostLinkRun {
 public:
-    LauncherRun() {
+    HostLinkRun() {
         std::filesystem::create_directory(LauncherDir());
         WriteFile(RunMarker(), "");
     }
@@ -45,29 +45,30 @@ public:
     std::string RunMarker() const { return LauncherDir() + "/load_vorn_temp"; }
 
     // Puts a built library where the launcher looks for the host's.
-    LauncherRun& WithLibrary(const std::string& builtLibrary = VORN_HOST_STANDIN_LIBRARY) {
+    HostLinkRun& WithLibrary(const std::string& builtLibrary = VORN_HOST_STANDIN_LIBRARY) {
         std::filesystem::copy_file(builtLibrary, m_root / "libHostProcMsgHelper.so");
         return *this;
     }
 
     // The stand-in's script; the stand-in logs its calls and events to the
     // same file as the launcher's owner calls.
-    LauncherRun& WithScript(const std::string& steps) {
+    HostLinkRun& WithScript(const std::string& steps) {
         WriteFile(m_root / "script.txt", "log " + EventsFile() + "\n" + steps);
         return *this;
     }
 
-    LauncherRun& Start(const Lines& args) {
-        m_process = std::make_unique<LauncherProcess>(
-            VORN_HOSTLINK_TEST_LAUNCHER, args, LauncherDir(),
-            Lines{"VORN_HOST_SCRIPT=" + (m_root / "script.txt"), "VORN_TEST_EVENTS=" + EventsFile(),
-                  "VORN_TEST_MARKER=" + RunMarker()},
-            m_root / "stdout.txt");
+    HostLinkRun& Start(const Lines& args) {
+        m_process = std::make_unique<ProgramRun>(
+            VORN_HOSTLINK_TEST_LAUNCHER, args,
+            TestEnvironmentWith({"VORN_HOST_SCRIPT=" + (m_root / "script.txt"),
+                                 "VORN_TEST_EVENTS=" + EventsFile(),
+                                 "VORN_TEST_MARKER=" + RunMarker()}),
+            LauncherDir(), m_root / "output");
         return *this;
     }
 
     Lines Events() const { return SplitLines(ReadFile(EventsFile())); }
-    std::string Output() const { return ReadFile(m_root / "stdout.txt"); }
+    std::string Output() const { return m_process->Stdout(); }
 
     // True once the events file holds line.
     bool WaitForEvent(const std::string& line) const {
@@ -84,18 +85,18 @@ public:
     // True once the stand-in has come to the end of its script.
     bool WaitForScriptEnd() const { return WaitForEvent("done"); }
 
-    LauncherProcess& Process() { return *m_process; }
+    ProgramRun& Process() { return *m_process; }
 
 private:
     std::string EventsFile() const { return m_root / "events.txt"; }
 
     TempDir m_root;
-    std::unique_ptr<LauncherProcess> m_process;
+    std::unique_ptr<ProgramRun> m_process;
 };
 
 // The events after the three calls that start the object, for a script run
 // after a plain "PROCPARA=abc" start.
-Lines EventsAfterStart(LauncherRun& run) {
+Lines EventsAfterStart(HostLinkRun& run) {
     Lines events = run.Events();
     const Lines start{"Init", "SetHandler", "Start(abc)"};
     if (events.size() < start.size() || !std::equal(start.begin(), start.end(), events.begin())) {
@@ -108,7 +109,7 @@ Lines EventsAfterStart(LauncherRun& run) {
 
 // Runs steps after a plain "PROCPARA=abc" start until the events file holds
 // lastEvent; returns the events after the start up to and with lastEvent.
-Lines RunScript(LauncherRun& run, const std::string& steps, const std::string& lastEvent = "done") {
+Lines RunScript(HostLinkRun& run, const std::string& steps, const std::string& lastEvent = "done") {
     run.WithLibrary().WithScript(steps).Start({"PROCPARA=abc"});
     EXPECT_TRUE(run.WaitForEvent(lastEvent)) << ::testing::PrintToString(run.Events());
     Lines events = EventsAfterStart(run);
@@ -131,7 +132,7 @@ TEST(HostLinkProcessTest, StartsTheObjectWithTheTextAfterTheParameterMarker) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.startCall);
-        LauncherRun run;
+        HostLinkRun run;
         run.WithLibrary().WithScript("ready\n").Start(c.args);
         ASSERT_TRUE(run.WaitForScriptEnd());
         EXPECT_EQ(run.Events(),
@@ -144,13 +145,13 @@ TEST(HostLinkProcessTest, WithoutParameterTextTheLauncherEndsAndItsMarkerGoes) {
     const Lines cases[] = {{"PROCPARA="}, {"DEBUG=maybe", "PROCPARA="}, {"DEBUG=maybe"}, {}};
     for (const Lines& args : cases) {
         SCOPED_TRACE(::testing::PrintToString(args));
-        LauncherRun run;
+        HostLinkRun run;
         run.WithLibrary().WithScript("ready\n").Start(args);
         ASSERT_TRUE(run.Process().WaitForExit(kTimeout));
-        EXPECT_TRUE(WIFEXITED(run.Process().WaitStatus()));
-        EXPECT_EQ(WEXITSTATUS(run.Process().WaitStatus()), 0);
+        EXPECT_EQ(run.Process().ExitCode(), 0);
         EXPECT_FALSE(FileExists(run.RunMarker()));
-        EXPECT_EQ(run.Events(), Lines{"EndProcess"});  // no object was created
+        // No object was created.
+        EXPECT_EQ(run.Events(), (Lines{"DeleteRunMarker", "EndProcess"}));
         EXPECT_EQ(run.Output(), "Load library successed!\n");
     }
 }
@@ -171,7 +172,7 @@ TEST(HostLinkProcessTest, WithoutAnObjectFromTheLibraryTheLauncherWorksOnItsOwn)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        LauncherRun run;
+        HostLinkRun run;
         if (c.library) run.WithLibrary(c.library);
         run.Start({"PROCPARA=abc"});
         ASSERT_TRUE(run.WaitForEvent("StartUpdate"));
@@ -182,7 +183,7 @@ TEST(HostLinkProcessTest, WithoutAnObjectFromTheLibraryTheLauncherWorksOnItsOwn)
 }
 
 TEST(HostLinkProcessTest, BossKeyShowsAndHidesTheWindow) {
-    LauncherRun run;
+    HostLinkRun run;
     const Lines events = RunScript(run, "boss 1\nboss 0\nbossbyte 1\nbossbyte 0\nboss 256\n");
     EXPECT_EQ(events, (Lines{"ShowWindow 1", "sent boss 1", "ShowWindow 0", "sent boss 0",
                              "ShowWindow 1", "sent bossbyte 1", "ShowWindow 0", "sent bossbyte 0",
@@ -190,7 +191,7 @@ TEST(HostLinkProcessTest, BossKeyShowsAndHidesTheWindow) {
 }
 
 TEST(HostLinkProcessTest, OtherEventsOnlyPrintTheRefusedConnection) {
-    LauncherRun run;
+    HostLinkRun run;
     const Lines events = RunScript(run, "notice\nsignal\ntype 7\ntype12\ntype 0\n");
     EXPECT_EQ(events, (Lines{"sent notice", "sent signal", "sent type 7", "sent type12",
                              "sent type 0", "done"}));
@@ -198,20 +199,20 @@ TEST(HostLinkProcessTest, OtherEventsOnlyPrintTheRefusedConnection) {
 }
 
 TEST(HostLinkProcessTest, RestartRelaunchesThenStopsThenEndsTheMainLoop) {
-    LauncherRun run;
+    HostLinkRun run;
     const Lines events = RunScript(run, "ready\nrestart xyz\nboss 1\n", "QuitMainLoop");
     const std::string launcher = std::filesystem::canonical(VORN_HOSTLINK_TEST_LAUNCHER);
     EXPECT_EQ(events, (Lines{"StartUpdate", "sent ready", "Spawn " + launcher + " PROCPARA=xyz",
                              "Stop", "QuitMainLoop"}));
     ASSERT_TRUE(run.Process().WaitForExit(kTimeout));
-    EXPECT_EQ(WEXITSTATUS(run.Process().WaitStatus()), 0);
+    EXPECT_EQ(run.Process().ExitCode(), 0);
     const std::string launcherDir = std::filesystem::canonical(run.LauncherDir());
     EXPECT_TRUE(run.WaitForEvent("Relaunched in " + launcherDir + ": PROCPARA=xyz"));
     EXPECT_TRUE(FileExists(run.RunMarker()));  // a restart keeps the marker
 }
 
 TEST(HostLinkProcessTest, OversizedRecordsAreCutToTheLaunchersBuffers) {
-    LauncherRun run;
+    HostLinkRun run;
     const Lines events = RunScript(run, "oversized 3 70000\noversized 11 70000\n", "QuitMainLoop");
     std::string cutText;
     for (size_t i = 0; i < hostlink::kRelaunchTextCapacity; ++i) cutText += char('A' + i % 26);

@@ -5,7 +5,7 @@
 
 #include "hostlink/HostLink.h"
 #include "hostlink/HostMessage.h"
-#include "platform/Paths.h"
+#include "tests/support/TestServices.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ public:
         : m_commandLine(std::move(commandLine)) {}
 
     const std::string& CommandLine() const override { return m_commandLine; }
-    const std::string& RunMarker() const override { return m_runMarker; }
+    void DeleteRunMarker() override { Record("DeleteRunMarker"); }
     void StartUpdate() override { Record("StartUpdate"); }
     void ShowWindowAsync(bool show) override { Record(show ? "ShowWindow 1" : "ShowWindow 0"); }
     void QuitMainLoop() override { Record("QuitMainLoop"); }
@@ -36,19 +36,26 @@ public:
 
 private:
     const std::string m_commandLine;
-    const std::string m_runMarker;
     std::mutex m_mutex;  // guards m_calls; the link may call from any thread
     Calls m_calls;
 };
 
-// A spawner that records what it was asked to start.
-hostlink::ProcessSpawner RecordingSpawner(RecordingOwner& owner, pid_t result = 4242) {
-    return [&owner, result](const std::string& program, const std::vector<std::string>& args) {
+constexpr const char* kSelf = "/opt/launcher/vorn-launcher";
+
+// Services whose spawn only records what it was asked to start.
+platform::Services RecordingSpawner(RecordingOwner& owner, bool starts = true) {
+    platform::Services services = TestServices();
+    services.executablePath = kSelf;
+    services.spawn = [&owner, starts](const std::string& program,
+                                      const std::vector<std::string>& args,
+                                      const std::string&) -> std::optional<pid_t> {
         std::string call = "Spawn " + program;
         for (const std::string& arg : args) call += " [" + arg + "]";
         owner.Record(call);
-        return result;
+        if (!starts) return std::nullopt;
+        return 4242;
     };
+    return services;
 }
 
 Bytes Record(uint32_t type, const std::string& payload) {
@@ -62,7 +69,8 @@ Bytes Record(uint32_t type, const std::string& payload) {
 
 TEST(HostLinkTest, OnlyTheReadyEventStartsTheWork) {
     RecordingOwner owner;
-    CHostLink link(owner);
+    const platform::Services services = RecordingSpawner(owner);
+    CHostLink link(owner, services);
     link.OnHostNotice(1, 2);
     link.OnHostSignal(3);
     EXPECT_EQ(owner.TakenCalls(), Calls{});
@@ -84,7 +92,8 @@ TEST(HostLinkTest, MessagesReachTheOwner) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RecordingOwner owner;
-        CHostLink link(owner, RecordingSpawner(owner));
+        const platform::Services services = RecordingSpawner(owner);
+        CHostLink link(owner, services);
         link.OnHostMessage(0, 0, c.record.data());
         EXPECT_EQ(owner.TakenCalls(), c.calls);
     }
@@ -92,7 +101,8 @@ TEST(HostLinkTest, MessagesReachTheOwner) {
 
 TEST(HostLinkTest, NullMessageIsIgnored) {
     RecordingOwner owner;
-    CHostLink link(owner, RecordingSpawner(owner));
+    const platform::Services services = RecordingSpawner(owner);
+    CHostLink link(owner, services);
     link.OnHostMessage(0, 0, nullptr);
     EXPECT_EQ(owner.TakenCalls(), Calls{});
 }
@@ -111,26 +121,29 @@ TEST(HostLinkTest, RestartRelaunchesWithTheNewParameterTextThenEndsTheMainLoop) 
         {"PROCPARA=abc", "", "[PROCPARA=]"},
         {"", "xyz", "[PROCPARA=xyz]"},
     };
-    const std::string self = platform::ExecutablePath();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.commandLine + " / " + c.payload);
         RecordingOwner owner(c.commandLine);
-        CHostLink link(owner, RecordingSpawner(owner));
+        const platform::Services services = RecordingSpawner(owner);
+        CHostLink link(owner, services);
         link.OnHostMessage(0, 0, Record(11, c.payload).data());
-        EXPECT_EQ(owner.TakenCalls(), (Calls{"Spawn " + self + " " + c.args, "QuitMainLoop"}));
+        EXPECT_EQ(owner.TakenCalls(),
+                  (Calls{"Spawn " + std::string(kSelf) + " " + c.args, "QuitMainLoop"}));
     }
 }
 
 TEST(HostLinkTest, RestartThatCannotStartStillEndsTheMainLoop) {
     RecordingOwner owner;
-    CHostLink link(owner, RecordingSpawner(owner, -1));
+    const platform::Services services = RecordingSpawner(owner, false);
+    CHostLink link(owner, services);
     link.OnHostMessage(0, 0, Record(11, "xyz").data());
     EXPECT_EQ(owner.TakenCalls().back(), "QuitMainLoop");
 }
 
 TEST(HostLinkTest, RefusedConnectionWritesItsTextWithoutLineEnd) {
     RecordingOwner owner;
-    CHostLink link(owner);
+    const platform::Services services = RecordingSpawner(owner);
+    CHostLink link(owner, services);
     ::testing::internal::CaptureStdout();
     link.OnHostMessage(0, 0, Record(12, "").data());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "SC_RESPONSE_NEWCONN_RUFUSE，拒绝新连接");

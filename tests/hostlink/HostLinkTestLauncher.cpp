@@ -16,6 +16,7 @@
 
 #include "hostlink/HostLink.h"
 #include "platform/Process.h"
+#include "platform/Services.h"
 
 namespace {
 
@@ -45,7 +46,10 @@ public:
           m_eventsFile(std::move(eventsFile)) {}
 
     const std::string& CommandLine() const override { return m_commandLine; }
-    const std::string& RunMarker() const override { return m_runMarker; }
+    void DeleteRunMarker() override {
+        Record("DeleteRunMarker");
+        if (!m_runMarker.empty()) unlink(m_runMarker.c_str());
+    }
     void StartUpdate() override { Record("StartUpdate"); }
     void ShowWindowAsync(bool show) override { Record(show ? "ShowWindow 1" : "ShowWindow 0"); }
     void QuitMainLoop() override {
@@ -99,11 +103,13 @@ int main(int argc, char** argv) {
     // on its way out of an event when the main loop has ended.
     static auto* owner =
         new RecordingOwner(commandLine, Environment("VORN_TEST_MARKER"), eventsFile);
-    static auto* link = new hostlink::CHostLink(
-        *owner, [](const std::string& program, const std::vector<std::string>& args) {
-            owner->Record("Spawn " + program + " " + JoinArgs(args));
-            return platform::SpawnProcess(program, args);
-        });
+    static auto* services = new platform::Services(platform::SystemServices({}));
+    services->spawn = [](const std::string& program, const std::vector<std::string>& args,
+                         const std::string& workingDir) {
+        owner->Record("Spawn " + program + " " + JoinArgs(args));
+        return platform::SpawnProcess(program, args, workingDir);
+    };
+    static auto* link = new hostlink::CHostLink(*owner, *services);
     link->ConnectHostPlatform();
     owner->RunMainLoop();
     return 0;

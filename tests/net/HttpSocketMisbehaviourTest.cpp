@@ -17,6 +17,7 @@
 #include "tests/support/LoopbackPort.h"
 #include "tests/support/PythonServer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestServices.h"
 
 namespace {
 
@@ -63,9 +64,11 @@ protected:
     std::string Url(const std::string& target) const { return s_server->Url(target); }
     std::string Out() const { return m_dir / "out"; }
 
-    int Fetch(CHttpSocket& client, const std::string& target, int64_t rangeStart = 0) {
-        OutputFile out(Out());
-        return client.RequestFile(Url(target), "", rangeStart, out.Get());
+    // The file keeps what precedes the resource's first resumed byte.
+    HttpResult Fetch(CHttpSocket& client, const std::string& target, int64_t rangeStart = 0) {
+        const int64_t held = static_cast<int64_t>(ReadFile(Out()).size());
+        OutputFile out(Out(), "ab+", std::max<int64_t>(held - std::max<int64_t>(rangeStart, 0), 0));
+        return client.RequestFile(Url(target), "", rangeStart, &out);
     }
 
     // The server's connection number for each request of this test, by target.
@@ -87,6 +90,7 @@ protected:
     TempDir m_dir;
     ScopedWorkingDirectory m_workingDirectory;
     RecordingSink m_sink;
+    const platform::Services m_services = TestServices();
 };
 
 std::unique_ptr<TempDir> MisbehavingServerTest::s_logDir;
@@ -97,7 +101,7 @@ struct AnswerCase {
     std::string target;
     int64_t rangeStart;
     std::string before;  // the output file before the request
-    int result;
+    HttpResult result;
     std::string after;    // the output file afterwards
     const char* logLine;  // a log line the failure writes, "" for none
     bool shortTimeout = false;
@@ -108,11 +112,11 @@ class AnswerTest : public MisbehavingServerTest, public testing::WithParamInterf
 TEST_P(AnswerTest, EndsWithTheRightResultAndFile) {
     const AnswerCase& c = GetParam();
     WriteFile(Out(), c.before);
-    CHttpSocket client(&m_sink);
-    if (c.shortTimeout) client.SetReceiveTimeoutMs(kShortTimeoutMs);
+    CHttpSocket client(&m_sink, m_services,
+                       HttpTimeouts{c.shortTimeout ? kShortTimeoutMs : HttpTimeouts{}.receiveMs});
 
     testing::internal::CaptureStdout();
-    const int result = Fetch(client, c.target, c.rangeStart);
+    const HttpResult result = Fetch(client, c.target, c.rangeStart);
     fflush(stdout);
     const std::string log = testing::internal::GetCapturedStdout();
 
@@ -120,7 +124,7 @@ TEST_P(AnswerTest, EndsWithTheRightResultAndFile) {
     EXPECT_EQ(ReadFile(Out()), c.after);
     // The sink is told the size once for an accepted answer and sees what was
     // written of its body; a refused answer reaches neither sink nor file.
-    const bool accepted = result == HTTP_OK || result == HTTP_ERR_BODY;
+    const bool accepted = result == HttpResult::Ok || result == HttpResult::BodyFailed;
     EXPECT_EQ(m_sink.fileSizes.size(), accepted ? 1u : 0u);
     if (accepted) {
         EXPECT_TRUE(c.after.ends_with(m_sink.Data()));
@@ -138,93 +142,95 @@ const std::string kHello = "hello";
 INSTANTIATE_TEST_SUITE_P(
     Framing, AnswerTest,
     testing::Values(
-        AnswerCase{"ServerClosesEarly", "/close-early?size=1000&send=500", 0, "", HTTP_ERR_BODY,
-                   PatternBytes(0, 500), "RecvHttpFile() 连接提前关闭 500/1000"},
-        AnswerCase{"BytesBeyondContentLength", "/extra?size=1000&extra=100", 0, "", HTTP_OK,
+        AnswerCase{"ServerClosesEarly", "/close-early?size=1000&send=500", 0, "",
+                   HttpResult::BodyFailed, PatternBytes(0, 500),
+                   "RecvHttpFile() 连接提前关闭 500/1000"},
+        AnswerCase{"BytesBeyondContentLength", "/extra?size=1000&extra=100", 0, "", HttpResult::Ok,
                    PatternBytes(0, 1000), ""},
-        AnswerCase{"Chunked", "/chunked?size=1000&chunk=100", 0, "", HTTP_OK, PatternBytes(0, 1000),
-                   ""},
-        AnswerCase{"ChunksLargerThanOneRead", "/chunked?size=200000&chunk=70000", 0, "", HTTP_OK,
-                   PatternBytes(0, 200000), ""},
-        AnswerCase{"MalformedChunk", "/bad-chunk?size=100", 0, "", HTTP_ERR_BODY,
+        AnswerCase{"Chunked", "/chunked?size=1000&chunk=100", 0, "", HttpResult::Ok,
+                   PatternBytes(0, 1000), ""},
+        AnswerCase{"ChunksLargerThanOneRead", "/chunked?size=200000&chunk=70000", 0, "",
+                   HttpResult::Ok, PatternBytes(0, 200000), ""},
+        AnswerCase{"MalformedChunk", "/bad-chunk?size=100", 0, "", HttpResult::BodyFailed,
                    PatternBytes(0, 100), "RecvHttpFile() 分块格式错误"},
-        AnswerCase{"NoLengthThenClose", "/no-length-close?size=5000", 0, "", HTTP_OK,
+        AnswerCase{"NoLengthThenClose", "/no-length-close?size=5000", 0, "", HttpResult::Ok,
                    PatternBytes(0, 5000), "GetHttpFileSize() 失败,无法获取长度"},
-        AnswerCase{"HeadOf1024Bytes", "/big-head?total=1024", 0, "", HTTP_OK, kHello, ""},
-        AnswerCase{"HeadOf1025Bytes", "/big-head?total=1025", 0, "", HTTP_ERR_HEAD, "",
+        AnswerCase{"HeadOf1024Bytes", "/big-head?total=1024", 0, "", HttpResult::Ok, kHello, ""},
+        AnswerCase{"HeadOf1025Bytes", "/big-head?total=1025", 0, "", HttpResult::BadHead, "",
                    "RecvHttpHeadRes:bEndRecv == false error"},
-        AnswerCase{"ClosedBeforeAnswering", Raw(""), 0, "", HTTP_ERR_HEAD, "",
+        AnswerCase{"ClosedBeforeAnswering", Raw(""), 0, "", HttpResult::BadHead, "",
                    "RecvHttpHeadRes:recv error len 0"}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     Ranges, AnswerTest,
-    testing::Values(
-        AnswerCase{"Resumed", "/file?size=1000", 100, PatternBytes(0, 100), HTTP_OK,
-                   PatternBytes(0, 1000), ""},
-        AnswerCase{"RangeIgnoredRestartsTheFile", "/ignore-range?size=1000", 300,
-                   std::string(300, 'x'), HTTP_OK, PatternBytes(0, 1000), ""},
-        AnswerCase{"RangeIgnoredKeepsWhatPrecedesTheResource", "/ignore-range?size=1000", 300,
-                   "prefix" + std::string(300, 'x'), HTTP_OK, "prefix" + PatternBytes(0, 1000), ""},
-        AnswerCase{"WrongContentRange", "/wrong-range?size=1000&shift=10", 100,
-                   PatternBytes(0, 100), HTTP_ERR_REFUSED, PatternBytes(0, 100),
-                   "GetHttpFileSize() 失败"},
-        AnswerCase{"PartialWithoutContentRange",
-                   Raw("HTTP/1.1 206 Partial Content\r\nContent-Length: 5\r\n\r\nhello"), 100,
-                   PatternBytes(0, 100), HTTP_ERR_REFUSED, PatternBytes(0, 100), ""}),
+    testing::Values(AnswerCase{"Resumed", "/file?size=1000", 100, PatternBytes(0, 100),
+                               HttpResult::Ok, PatternBytes(0, 1000), ""},
+                    AnswerCase{"RangeIgnoredRestartsTheFile", "/ignore-range?size=1000", 300,
+                               std::string(300, 'x'), HttpResult::Ok, PatternBytes(0, 1000), ""},
+                    AnswerCase{"RangeIgnoredKeepsWhatPrecedesTheResource",
+                               "/ignore-range?size=1000", 300, "prefix" + std::string(300, 'x'),
+                               HttpResult::Ok, "prefix" + PatternBytes(0, 1000), ""},
+                    AnswerCase{"WrongContentRange", "/wrong-range?size=1000&shift=10", 100,
+                               PatternBytes(0, 100), HttpResult::Refused, PatternBytes(0, 100),
+                               "GetHttpFileSize() 失败"},
+                    AnswerCase{
+                        "PartialWithoutContentRange",
+                        Raw("HTTP/1.1 206 Partial Content\r\nContent-Length: 5\r\n\r\nhello"), 100,
+                        PatternBytes(0, 100), HttpResult::Refused, PatternBytes(0, 100), ""}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     Heads, AnswerTest,
     testing::Values(
         AnswerCase{"LengthWithoutBlank", Raw("HTTP/1.1 200 OK\r\nContent-Length:5\r\n\r\nhello"), 0,
-                   "", HTTP_OK, kHello, ""},
+                   "", HttpResult::Ok, kHello, ""},
         AnswerCase{"LengthInLowerCase", Raw("HTTP/1.0 200 OK\r\ncontent-length: 5\r\n\r\nhello"), 0,
-                   "", HTTP_OK, kHello, ""},
+                   "", HttpResult::Ok, kHello, ""},
         AnswerCase{"NegativeLength", Raw("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nhello"), 0,
-                   "", HTTP_ERR_REFUSED, "", "GetHttpFileSize() 失败"},
+                   "", HttpResult::Refused, "", "GetHttpFileSize() 失败"},
         AnswerCase{"OverflowingLength",
                    Raw("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\nhello"), 0,
-                   "", HTTP_ERR_REFUSED, "", ""},
+                   "", HttpResult::Refused, "", ""},
         AnswerCase{"GarbageLength", Raw("HTTP/1.1 200 OK\r\nContent-Length: 12abc\r\n\r\nhello"), 0,
-                   "", HTTP_ERR_REFUSED, "", ""},
-        AnswerCase{"EmptyBody", Raw("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"), 0, "", HTTP_OK,
-                   "", ""},
+                   "", HttpResult::Refused, "", ""},
+        AnswerCase{"EmptyBody", Raw("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"), 0, "",
+                   HttpResult::Ok, "", ""},
         AnswerCase{
             "SuccessTextInAHeader",
             Raw("HTTP/1.1 404 Not Found\r\nX-Note: 200 OK\r\nContent-Length: 5\r\n\r\nhello"), 0,
-            "", HTTP_ERR_REFUSED, "", ""},
+            "", HttpResult::Refused, "", ""},
         AnswerCase{"RedirectWithoutLocation",
-                   Raw("HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n"), 0, "", HTTP_ERR_REFUSED,
-                   "", ""},
+                   Raw("HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n"), 0, "",
+                   HttpResult::Refused, "", ""},
         AnswerCase{"TemporaryRedirectIsNoRedirect",
                    Raw("HTTP/1.1 307 Temporary Redirect\r\nLocation: http://x/\r\n\r\n"), 0, "",
-                   HTTP_ERR_REFUSED, "", ""},
+                   HttpResult::Refused, "", ""},
         AnswerCase{"UnknownTransferCoding",
                    Raw("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nhello"), 0, "",
-                   HTTP_ERR_REFUSED, "", ""}),
+                   HttpResult::Refused, "", ""}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     Timeouts, AnswerTest,
-    testing::Values(AnswerCase{"BodyStalls", "/stall?size=1000&send=100", 0, "", HTTP_ERR_BODY,
-                               PatternBytes(0, 100), "RecvHttpFile() recv错误", true},
-                    AnswerCase{"NoLengthAndKeptOpen", "/no-length-open?size=500", 0, "",
-                               HTTP_ERR_BODY, PatternBytes(0, 500), "RecvHttpFile() recv错误",
-                               true},
-                    AnswerCase{"ChunkedStalls",
-                               Raw("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-                                   "5\r\nhello\r\n",
-                                   "open"),
-                               0, "", HTTP_ERR_BODY, kHello, "RecvHttpFile() recv错误", true},
-                    AnswerCase{"NoAnswer", "/silent", 0, "", HTTP_ERR_HEAD, "",
-                               "RecvHttpHeadRes:recv error len -1", true}),
+    testing::Values(
+        AnswerCase{"BodyStalls", "/stall?size=1000&send=100", 0, "", HttpResult::BodyFailed,
+                   PatternBytes(0, 100), "RecvHttpFile() recv错误", true},
+        AnswerCase{"NoLengthAndKeptOpen", "/no-length-open?size=500", 0, "", HttpResult::BodyFailed,
+                   PatternBytes(0, 500), "RecvHttpFile() recv错误", true},
+        AnswerCase{"ChunkedStalls",
+                   Raw("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                       "5\r\nhello\r\n",
+                       "open"),
+                   0, "", HttpResult::BodyFailed, kHello, "RecvHttpFile() recv错误", true},
+        AnswerCase{"NoAnswer", "/silent", 0, "", HttpResult::BadHead, "",
+                   "RecvHttpHeadRes:recv error len -1", true}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(MisbehavingServerTest, PermanentRedirectCarriesTheLocation) {
-    CHttpSocket client(&m_sink);
+    CHttpSocket client(&m_sink, m_services);
     EXPECT_EQ(Fetch(client, Raw("HTTP/1.1 301 Moved\r\nlocation:http://b.example/y\r\n\r\n")),
-              HTTP_REDIRECT);
+              HttpResult::Redirect);
     EXPECT_EQ(client.Location(), "http://b.example/y");
 }
 
@@ -237,8 +243,9 @@ class RequestTextTest : public MisbehavingServerTest,
                         public testing::WithParamInterface<RequestCase> {};
 
 TEST_P(RequestTextTest, SendsExactlyTheseLines) {
-    CHttpSocket client(&m_sink);
-    ASSERT_EQ(client.RequestFile(Url("/echo?x=1"), "", GetParam().rangeStart, nullptr), HTTP_OK);
+    CHttpSocket client(&m_sink, m_services);
+    ASSERT_EQ(client.RequestFile(Url("/echo?x=1"), "", GetParam().rangeStart, nullptr),
+              HttpResult::Ok);
     EXPECT_EQ(m_sink.Data(), std::string("GET /echo?x=1 HTTP/1.1\r\n"
                                          "Host:127.0.0.1\r\n"
                                          "Accept:*/*\r\n"
@@ -254,16 +261,16 @@ INSTANTIATE_TEST_SUITE_P(
                     RequestCase{3000000000LL, "Range: bytes=3000000000-\r\n"}));
 
 TEST_F(MisbehavingServerTest, KeepsOnlyAConnectionThatEndedCleanly) {
-    CHttpSocket client(&m_sink);
+    CHttpSocket client(&m_sink, m_services);
     // A clean answer keeps the connection; one with stray bytes after its body,
     // or one the server has closed meanwhile, is replaced.
-    ASSERT_EQ(Fetch(client, "/file?size=10&n=1"), HTTP_OK);
-    ASSERT_EQ(Fetch(client, "/file?size=10&n=2"), HTTP_OK);
-    ASSERT_EQ(Fetch(client, "/extra?size=10&extra=50&n=3"), HTTP_OK);
-    ASSERT_EQ(Fetch(client, "/file?size=10&n=4"), HTTP_OK);
-    ASSERT_EQ(Fetch(client, Raw("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")), HTTP_OK);
+    ASSERT_EQ(Fetch(client, "/file?size=10&n=1"), HttpResult::Ok);
+    ASSERT_EQ(Fetch(client, "/file?size=10&n=2"), HttpResult::Ok);
+    ASSERT_EQ(Fetch(client, "/extra?size=10&extra=50&n=3"), HttpResult::Ok);
+    ASSERT_EQ(Fetch(client, "/file?size=10&n=4"), HttpResult::Ok);
+    ASSERT_EQ(Fetch(client, Raw("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")), HttpResult::Ok);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ASSERT_EQ(Fetch(client, "/file?size=10&n=6"), HTTP_OK);
+    ASSERT_EQ(Fetch(client, "/file?size=10&n=6"), HttpResult::Ok);
 
     const std::vector<std::string> connections =
         ConnectionsOf({"/file?size=10&n=1", "/file?size=10&n=2", "/extra?size=10&extra=50&n=3",
@@ -282,26 +289,26 @@ TEST_F(MisbehavingServerTest, AWriteErrorIsNeverSuccess) {
     WriteFile(readOnly, "");
     for (const auto& [path, mode] :
          {std::pair{"/dev/full", "ab"}, std::pair{readOnly.c_str(), "rb"}}) {
-        CHttpSocket client(&m_sink);
+        CHttpSocket client(&m_sink, m_services);
         OutputFile out(path, mode);
         testing::internal::CaptureStdout();
-        EXPECT_EQ(client.RequestFile(Url("/file?size=200000"), "", 0, out.Get()), HTTP_ERR_BODY)
+        EXPECT_EQ(client.RequestFile(Url("/file?size=200000"), "", 0, &out), HttpResult::BodyFailed)
             << path;
         fflush(stdout);
         EXPECT_THAT(testing::internal::GetCapturedStdout(),
                     HasSubstr("[CHttpSocket]\tRecvHttpFile() 写文件失败"));
     }
     // Small bodies stay in the stream's buffer; the failure shows when it is flushed.
-    CHttpSocket client(&m_sink);
+    CHttpSocket client(&m_sink, m_services);
     OutputFile full("/dev/full", "ab");
-    EXPECT_EQ(client.RequestFile(Url("/file?size=10"), "", 0, full.Get()), HTTP_ERR_BODY);
+    EXPECT_EQ(client.RequestFile(Url("/file?size=10"), "", 0, &full), HttpResult::BodyFailed);
 }
 
 TEST(HttpSocketSetupTest, FailsBeforeSendingWithTheStepsCode) {
     struct Case {
         std::string url;
         std::string address;
-        int result;
+        HttpResult result;
         std::string logLine;
     };
     const std::string closed = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/x";
@@ -309,21 +316,22 @@ TEST(HttpSocketSetupTest, FailsBeforeSendingWithTheStepsCode) {
     const std::string longPath = "http://h/" + std::string(259, 'p');
     const std::string longUrl = "http://" + std::string(1013, 'u') + "@h/x";
     for (const Case& c : {
-             Case{"dl.example/x", "", HTTP_ERR_URL, "ParseURL() dl.example/x"},
-             Case{"ftp://dl.example/x", "", HTTP_ERR_URL, "ParseURL() ftp://dl.example/x"},
-             Case{longHost, "", HTTP_ERR_URL, "ParseURL() " + longHost},
-             Case{longPath, "", HTTP_ERR_URL, "ParseURL() " + longPath},
+             Case{"dl.example/x", "", HttpResult::BadUrl, "ParseURL() dl.example/x"},
+             Case{"ftp://dl.example/x", "", HttpResult::BadUrl, "ParseURL() ftp://dl.example/x"},
+             Case{longHost, "", HttpResult::BadUrl, "ParseURL() " + longHost},
+             Case{longPath, "", HttpResult::BadUrl, "ParseURL() " + longPath},
              // The log keeps the first 499 characters of a message.
-             Case{longUrl, "", HTTP_ERR_URL, "ParseURL() " + longUrl.substr(0, 400)},
-             Case{closed, "", HTTP_ERR_CONNECT,
+             Case{longUrl, "", HttpResult::BadUrl, "ParseURL() " + longUrl.substr(0, 400)},
+             Case{closed, "", HttpResult::NoConnection,
                   "ConnectHost() 127.0.0.1 127.0.0.1 connect error isproxy 0"},
-             Case{"http://dl.example/x", "1.2.3.999", HTTP_ERR_CONNECT,
+             Case{"http://dl.example/x", "1.2.3.999", HttpResult::NoConnection,
                   "ConnectHost() 1.2.3.999 255.255.255.255 connect error isproxy 0"},
-             Case{"http://no-such-host.invalid/x", "", HTTP_ERR_CONNECT,
+             Case{"http://no-such-host.invalid/x", "", HttpResult::NoConnection,
                   "ConnectHost() no-such-host.invalid gethostbyname error"},
          }) {
         RecordingSink sink;
-        CHttpSocket client(&sink);
+        const platform::Services services = TestServices();
+        CHttpSocket client(&sink, services);
         testing::internal::CaptureStdout();
         EXPECT_EQ(client.RequestFile(c.url, c.address, 0, nullptr), c.result) << c.url;
         fflush(stdout);
@@ -332,12 +340,13 @@ TEST(HttpSocketSetupTest, FailsBeforeSendingWithTheStepsCode) {
     }
     // The limits themselves are fine.
     RecordingSink sink;
-    CHttpSocket client(&sink);
+    const platform::Services services = TestServices();
+    CHttpSocket client(&sink, services);
     EXPECT_EQ(
         client.RequestFile("http://" + std::string(63, 'h') + ":" +
                                std::to_string(UnusedLoopbackPort()) + "/" + std::string(258, 'p'),
                            "127.0.0.1", 0, nullptr),
-        HTTP_ERR_CONNECT);
+        HttpResult::NoConnection);
 }
 
 }  // namespace

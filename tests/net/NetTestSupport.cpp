@@ -1,5 +1,6 @@
 #include "tests/net/NetTestSupport.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -27,13 +28,32 @@ ScopedWorkingDirectory::~ScopedWorkingDirectory() {
     std::filesystem::current_path(m_previous);
 }
 
-OutputFile::OutputFile(const std::string& path, const char* mode)
-    : m_file(fopen(path.c_str(), mode)) {
+OutputFile::OutputFile(const std::string& path, const char* mode, int64_t resourceStart)
+    : m_file(fopen(path.c_str(), mode)), m_resourceStart(resourceStart) {
     if (!m_file) throw std::runtime_error("cannot open " + path);
 }
 
 OutputFile::~OutputFile() {
     fclose(m_file);
+}
+
+bool OutputFile::Restart(int64_t offset) {
+    if (fflush(m_file) != 0) return false;
+    struct stat info {};
+    const int fd = fileno(m_file);
+    if (fstat(fd, &info) != 0) return false;
+    if (!S_ISREG(info.st_mode)) return true;  // a device has nothing to cut back
+    const off_t end = static_cast<off_t>(m_resourceStart + offset);
+    if (end > info.st_size) return false;
+    return ftruncate(fd, end) == 0 && fseeko(m_file, end, SEEK_SET) == 0;
+}
+
+bool OutputFile::Write(const char* data, size_t size) {
+    return fwrite(data, 1, size, m_file) == size;
+}
+
+bool OutputFile::Finish() {
+    return fflush(m_file) == 0;
 }
 
 std::vector<std::string> FilesIn(const std::string& folder) {

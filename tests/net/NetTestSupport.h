@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "net/BodySink.h"
 #include "net/IDownLoadThread.h"
 
 // Remembers every call the client makes on its progress sink.
@@ -49,18 +50,24 @@ private:
     std::string m_previous;
 };
 
-// An output stream opened as the launcher opens its temporary file ("ab+").
-class OutputFile {
+// A body sink on a stdio stream, opened for appending by default. The
+// resource's byte 0 lies at resourceStart in the file: a restarted body keeps
+// what precedes it.
+class OutputFile : public IBodySink {
 public:
-    explicit OutputFile(const std::string& path, const char* mode = "ab+");
-    ~OutputFile();
+    explicit OutputFile(const std::string& path, const char* mode = "ab+",
+                        int64_t resourceStart = 0);
+    ~OutputFile() override;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    FILE* Get() const { return m_file; }
+    bool Restart(int64_t offset) override;
+    bool Write(const char* data, size_t size) override;
+    bool Finish() override;
 
 private:
     FILE* m_file;
+    const int64_t m_resourceStart;
 };
 
 // Files in a folder, e.g. the error-head dumps in "errorlog".

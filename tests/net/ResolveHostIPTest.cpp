@@ -3,36 +3,41 @@
 
 #include <map>
 
-#include "net/HostLookup.h"
 #include "net/ResolveHostIP.h"
+#include "tests/support/FakeClock.h"
 #include "tests/support/PythonServer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestServices.h"
 
 namespace {
 
 using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
+using Kind = HostResolution::Kind;
 
-class RecordingController : public IHandOver {
-public:
-    void Finish(bool failed) override { finishes.push_back(failed); }
-    std::vector<bool> finishes;
-};
-
-// A resolver, HTTP-DNS service and message box whose every use is recorded.
+// A resolver and HTTP-DNS service whose every use is recorded; the clock only
+// counts the pauses.
 class ResolveHostIPTest : public testing::Test {
 protected:
+    ResolveHostIPTest() {
+        m_services.clock = &m_clock;
+        m_services.lookUpIPv4 = [this](const std::string& host) -> std::optional<in_addr> {
+            m_lookups.push_back(host);
+            const auto known = m_systemAnswers.find(host);
+            if (known == m_systemAnswers.end()) return std::nullopt;
+            return DottedAddressOnly(known->second);
+        };
+    }
+
     // Starts the stand-in service with these arguments, recording its requests.
     void StartService(std::vector<std::string> args) {
         args.insert(args.end(), {"--record", Recorded()});
         m_service = std::make_unique<PythonServer>("httpdns_standin.py", args);
-        m_options.endpoint = "127.0.0.1:" + std::to_string(m_service->Port());
+        m_services.endpoints.httpDnsEndpoint = "127.0.0.1:" + std::to_string(m_service->Port());
     }
 
-    std::string Resolve(const std::string& url) {
-        return ResolveHostIP(m_controller, url, m_options);
-    }
+    HostResolution Resolve(const std::string& url) { return ResolveHostIP(url, m_services); }
 
     std::string Recorded() const { return m_dir / "requests"; }
 
@@ -40,32 +45,25 @@ protected:
     std::unique_ptr<PythonServer> m_service;
     std::map<std::string, std::string> m_systemAnswers;
     std::vector<std::string> m_lookups;
-    std::vector<std::string> m_messages;
-    RecordingController m_controller;
-    ResolveOptions m_options{
-        [this](const std::string& host) {
-            m_lookups.push_back(host);
-            return m_systemAnswers[host];
-        },
-        "",
-        [this](const std::string& text) { m_messages.push_back(text); },
-    };
+    FakeClock m_clock;
+    platform::Services m_services = TestServices();
 };
 
 TEST_F(ResolveHostIPTest, AWorkingResolverAsksNoService) {
     StartService({"--answer", "dl.quorvane.example=9.9.9.9,60"});
     m_systemAnswers["dl.quorvane.example"] = "10.1.2.3";
-    EXPECT_EQ(Resolve("http://dl.quorvane.example/download"), "10.1.2.3");
+    const HostResolution resolution = Resolve("http://dl.quorvane.example/download");
+    EXPECT_EQ(resolution.kind, Kind::Address);
+    EXPECT_EQ(resolution.address, "10.1.2.3");
     EXPECT_THAT(m_lookups, ElementsAre("dl.quorvane.example"));
     EXPECT_EQ(ReadFile(Recorded()), "");
-    EXPECT_THAT(m_messages, IsEmpty());
 }
 
 TEST_F(ResolveHostIPTest, AsksTheServiceWhenTheResolverFails) {
     StartService({"--answer", "dl.quorvane.example=1.2.3.4;5.6.7.8,60"});
-    EXPECT_EQ(Resolve("http://dl.quorvane.example/download"), "1.2.3.4");
-    EXPECT_THAT(m_messages, IsEmpty());
-    EXPECT_THAT(m_controller.finishes, IsEmpty());
+    const HostResolution resolution = Resolve("http://dl.quorvane.example/download");
+    EXPECT_EQ(resolution.kind, Kind::Address);
+    EXPECT_EQ(resolution.address, "1.2.3.4");
 
     const std::string request = ReadFile(Recorded());
     EXPECT_THAT(request, testing::StartsWith("GET /d?dn=dl.quorvane.example.&ttl=1 HTTP/1.1\r\n"));
@@ -78,18 +76,18 @@ TEST_F(ResolveHostIPTest, AsksTheServiceWhenTheResolverFails) {
 
 TEST_F(ResolveHostIPTest, LooksUpTheHostWithoutItsPort) {
     StartService({"--answer", "dl.quorvane.example=1.2.3.4,60"});
-    EXPECT_EQ(Resolve("http://dl.quorvane.example:8080/download"), "1.2.3.4");
+    EXPECT_EQ(Resolve("http://dl.quorvane.example:8080/download").address, "1.2.3.4");
     EXPECT_THAT(m_lookups, ElementsAre("dl.quorvane.example"));
     EXPECT_THAT(ReadFile(Recorded()), HasSubstr("GET /d?dn=dl.quorvane.example.&ttl=1 "));
 }
 
-TEST_F(ResolveHostIPTest, AnAnswerWithoutAnAddressGivesNothingQuietly) {
+TEST_F(ResolveHostIPTest, AnAnswerWithoutAnAddressMeansByName) {
     for (const char* answer : {"1.2.3.4", "", "nonsense;1.2.3.4,60", "1.2.3.4.5,60"}) {
         StartService({"--answer", std::string("dl.quorvane.example=") + answer});
-        EXPECT_EQ(Resolve("http://dl.quorvane.example/download"), "") << answer;
+        const HostResolution resolution = Resolve("http://dl.quorvane.example/download");
+        EXPECT_EQ(resolution.kind, Kind::ByName) << answer;
+        EXPECT_EQ(resolution.address, "") << answer;
     }
-    EXPECT_THAT(m_messages, IsEmpty());
-    EXPECT_THAT(m_controller.finishes, IsEmpty());
 }
 
 // Request heads the service has recorded.
@@ -102,49 +100,42 @@ size_t CountRequests(const std::string& recorded) {
     return count;
 }
 
-TEST_F(ResolveHostIPTest, ARefusedQueryTellsThePlayerAndHandsOver) {
+TEST_F(ResolveHostIPTest, ARefusedQueryFailsWithItsStatus) {
     StartService({"--answer", "dl.quorvane.example=1.2.3.4,60", "--status", "404"});
-    EXPECT_EQ(Resolve("http://dl.quorvane.example/download"), "");
-    EXPECT_THAT(m_messages, ElementsAre("d+ get ip error"));
-    EXPECT_THAT(m_controller.finishes, ElementsAre(true));
+    const HostResolution resolution = Resolve("http://dl.quorvane.example/download");
+    EXPECT_EQ(resolution.kind, Kind::Failed);
+    EXPECT_EQ(resolution.reason, "HTTP-DNS answered 404");
     EXPECT_EQ(CountRequests(ReadFile(Recorded())), 1u) << "an answer is not asked again";
+    EXPECT_EQ(m_clock.sleptMs, 0u);
 }
 
-TEST_F(ResolveHostIPTest, ABrokenServiceIsTriedTwiceThenReported) {
+TEST_F(ResolveHostIPTest, ABrokenServiceIsTriedTwiceAfterAPause) {
     StartService({"--drop"});
-    EXPECT_EQ(Resolve("http://dl.quorvane.example/download"), "");
+    const HostResolution resolution = Resolve("http://dl.quorvane.example/download");
+    EXPECT_EQ(resolution.kind, Kind::Failed);
+    EXPECT_THAT(resolution.reason, testing::StartsWith("HTTP-DNS not reached: "));
     EXPECT_EQ(CountRequests(ReadFile(Recorded())), 2u);
-    EXPECT_THAT(m_messages, ElementsAre("d+ get ip error"));
-    EXPECT_THAT(m_controller.finishes, ElementsAre(true));
+    EXPECT_EQ(m_clock.sleptMs, 1000u);
 }
 
-TEST_F(ResolveHostIPTest, AnUnreachableServiceIsReported) {
+TEST_F(ResolveHostIPTest, AnUnreachableServiceFails) {
     StartService({});
-    const std::string endpoint = m_options.endpoint;
     m_service.reset();
-    m_options.endpoint = endpoint;
-    EXPECT_EQ(Resolve("http://dl.quorvane.example/download"), "");
-    EXPECT_THAT(m_messages, ElementsAre("d+ get ip error"));
-    EXPECT_THAT(m_controller.finishes, ElementsAre(true));
+    EXPECT_EQ(Resolve("http://dl.quorvane.example/download").kind, Kind::Failed);
 }
 
 TEST_F(ResolveHostIPTest, AnUnreadableUrlHasNothingToResolve) {
-    EXPECT_EQ(Resolve("dl.quorvane.example"), "");
+    const HostResolution resolution = Resolve("dl.quorvane.example");
+    EXPECT_EQ(resolution.kind, Kind::ByName);
     EXPECT_THAT(m_lookups, IsEmpty());
-    EXPECT_THAT(m_messages, IsEmpty());
 }
 
-TEST(SystemLookupTest, AnswersAddressesAndLocalNames) {
-    EXPECT_EQ(SystemLookupIPv4("127.0.0.1"), "127.0.0.1");
-    EXPECT_EQ(SystemLookupIPv4("localhost"), "127.0.0.1");
-    EXPECT_EQ(SystemLookupIPv4("no-such-host.invalid"), "");
-    EXPECT_EQ(SystemLookupIPv4(""), "");
-}
-
-TEST(DefaultResolveTest, ADottedHostNeedsNoService) {
-    RecordingController controller;
-    EXPECT_EQ(ResolveHostIP(controller, "http://127.0.0.1:8080/download"), "127.0.0.1");
-    EXPECT_THAT(controller.finishes, IsEmpty());
+TEST(SystemResolveTest, ADottedHostNeedsNoService) {
+    platform::Services services = platform::SystemServices({});
+    services.endpoints.httpDnsEndpoint = "192.0.2.1";  // never asked
+    const HostResolution resolution = ResolveHostIP("http://127.0.0.1:8080/download", services);
+    EXPECT_EQ(resolution.kind, Kind::Address);
+    EXPECT_EQ(resolution.address, "127.0.0.1");
 }
 
 }  // namespace

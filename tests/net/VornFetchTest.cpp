@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "tests/net/NetTestSupport.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/TempDir.h"
 
@@ -74,6 +75,14 @@ TEST_F(VornFetchTest, FailsWithTheClientsResult) {
     EXPECT_EQ(moved.exitCode, 1);
     EXPECT_THAT(moved.output, testing::HasSubstr("result 9, received 0 bytes\nlocation " +
                                                  m_server.Url("/package.bin") + "\n"));
+    // Each refused head is kept for the operator in the folder it ran in.
+    const std::vector<std::string> dumps = FilesIn(m_dir / "errorlog");
+    ASSERT_EQ(dumps.size(), 2u);
+    std::string both = ReadFile(dumps[0]) + ReadFile(dumps[1]);
+    EXPECT_THAT(both, testing::HasSubstr("GetFiled,HttpHeadResError:ReqFile[/missing.bin]\n"
+                                         "HTTP/1.1 404 Not Found\r\n"));
+    EXPECT_THAT(both, testing::HasSubstr("GetFiled,HttpHeadResError:ReqFile[/moved/package.bin]\n"
+                                         "HTTP/1.1 302 Moved Temporarily\r\n"));
 }
 
 TEST_F(VornFetchTest, RefusesAnIncompleteCommandLine) {

@@ -117,12 +117,12 @@ protected:
     }
     void SetUp() override {
         if (!s_ready) GTEST_SKIP() << "no X server for dialogs";
+        EnableMessageDialogs();  // without a time-out unless a test asks for one
     }
 
     static PrivateXServer* s_server;
     static bool s_ready;
     TempDir m_dir;
-    ScopedEnv m_noTimeout{"VORN_MESSAGE_TIMEOUT_MS", std::nullopt};
 };
 
 PrivateXServer* MessageBoxTest::s_server = nullptr;
@@ -178,7 +178,7 @@ TEST_F(MessageBoxTest, AnotherThreadWaitsUntilTheMainThreadsDialogIsDismissed) {
 }
 
 TEST_F(MessageBoxTest, WithATimeoutTheDialogDismissesItself) {
-    ScopedEnv timeout("VORN_MESSAGE_TIMEOUT_MS", "200");
+    EnableMessageDialogs(200);
     DialogObserver observer;
     observer.dismiss = false;
     observer.Start();

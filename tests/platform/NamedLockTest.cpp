@@ -31,7 +31,8 @@ TEST_F(NamedLockTest, OnlyOneProcessHoldsTheLockUntilItEnds) {
     ASSERT_EQ(pipe(toParent), 0);
     ASSERT_EQ(pipe(toChild), 0);
     const pid_t holder = ForkChild([&] {
-        const char result = AcquireNamedLock("Launch") == NamedLockResult::Acquired ? 'A' : 'x';
+        const NamedLock held = AcquireNamedLock("Launch");
+        const char result = held.result == NamedLockResult::Acquired ? 'A' : 'x';
         if (write(toParent[1], &result, 1) != 1) return 1;
         ReadByte(toChild[0]);  // hold the lock until told to end
         return 0;
@@ -39,14 +40,18 @@ TEST_F(NamedLockTest, OnlyOneProcessHoldsTheLockUntilItEnds) {
     ASSERT_GT(holder, 0);
     ASSERT_EQ(ReadByte(toParent[0]), 'A');
 
-    EXPECT_EQ(AcquireNamedLock("Launch"), NamedLockResult::AlreadyHeld);
-    EXPECT_EQ(AcquireNamedLock("Other"), NamedLockResult::Acquired);
+    EXPECT_EQ(AcquireNamedLock("Launch").result, NamedLockResult::AlreadyHeld);
+    EXPECT_EQ(AcquireNamedLock("Other").result, NamedLockResult::Acquired);
 
     ASSERT_EQ(write(toChild[1], "e", 1), 1);
     EXPECT_EQ(WaitStatus(holder), 0);
-    EXPECT_EQ(AcquireNamedLock("Launch"), NamedLockResult::Acquired);
+    NamedLock mine = AcquireNamedLock("Launch");
+    EXPECT_EQ(mine.result, NamedLockResult::Acquired);
     // Held by this process now: a second acquisition fails like in another one.
-    EXPECT_EQ(AcquireNamedLock("Launch"), NamedLockResult::AlreadyHeld);
+    EXPECT_EQ(AcquireNamedLock("Launch").result, NamedLockResult::AlreadyHeld);
+    // Until the holder lets it go.
+    mine.holder.Close();
+    EXPECT_EQ(AcquireNamedLock("Launch").result, NamedLockResult::Acquired);
     for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
 }
 
@@ -55,8 +60,9 @@ TEST_F(NamedLockTest, AStartedProgramDoesNotInheritTheLock) {
     int toParent[2];
     ASSERT_EQ(pipe(toParent), 0);
     const pid_t holder = ForkChild([&] {
-        if (AcquireNamedLock("Launch") != NamedLockResult::Acquired) return 1;
-        const pid_t sleeper = SpawnProcess("/bin/sleep", {"30"});
+        const NamedLock held = AcquireNamedLock("Launch");
+        if (held.result != NamedLockResult::Acquired) return 1;
+        const pid_t sleeper = SpawnProcess("/bin/sleep", {"30"}).value_or(-1);
         if (write(toParent[1], &sleeper, sizeof sleeper) != sizeof sleeper) return 1;
         return 0;
     });
@@ -65,18 +71,18 @@ TEST_F(NamedLockTest, AStartedProgramDoesNotInheritTheLock) {
     EXPECT_EQ(WaitStatus(holder), 0);
     ASSERT_GT(sleeper, 0);
     EXPECT_EQ(kill(sleeper, 0), 0) << "the started program is still running";
-    EXPECT_EQ(AcquireNamedLock("Launch"), NamedLockResult::Acquired);
+    EXPECT_EQ(AcquireNamedLock("Launch").result, NamedLockResult::Acquired);
     kill(sleeper, SIGKILL);
     close(toParent[0]);
     close(toParent[1]);
 }
 
 TEST_F(NamedLockTest, IsUnavailableWhenNoLockFileCanBeMade) {
-    EXPECT_EQ(AcquireNamedLock(""), NamedLockResult::Unavailable);
-    EXPECT_EQ(AcquireNamedLock("a/b"), NamedLockResult::Unavailable);
+    EXPECT_EQ(AcquireNamedLock("").result, NamedLockResult::Unavailable);
+    EXPECT_EQ(AcquireNamedLock("a/b").result, NamedLockResult::Unavailable);
     WriteFile(m_dir / "file", "x");
     ScopedEnv underAFile("XDG_RUNTIME_DIR", m_dir / "file/run");
-    EXPECT_EQ(AcquireNamedLock("Launch"), NamedLockResult::Unavailable);
+    EXPECT_EQ(AcquireNamedLock("Launch").result, NamedLockResult::Unavailable);
 }
 
 }  // namespace

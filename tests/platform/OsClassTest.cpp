@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/utsname.h>
 
 #include "platform/OsClass.h"
-#include "tests/platform/PlatformTestSupport.h"
 
 namespace platform {
 namespace {
@@ -31,24 +29,11 @@ TEST(OsClassTest, FollowsTheKernelMajorVersion) {
     for (const Case& c : cases) EXPECT_EQ(OsClassFromRelease(c.release), c.osClass) << c.release;
 }
 
-TEST(OsClassTest, TheVariableOverridesTheRunningKernel) {
-    utsname names{};
-    ASSERT_EQ(uname(&names), 0);
-    const int running = OsClassFromRelease(names.release);
-    struct Case {
-        const char* value;
-        int osClass;
-    };
-    const Case cases[] = {
-        {"0", 0},        {"1", 1},       {"5", 5},      {"6", running},
-        {"12", running}, {"x", running}, {"", running},
-    };
-    for (const Case& c : cases) {
-        ScopedEnv variable("VORN_OS_CLASS", c.value);
-        EXPECT_EQ(CurrentOsClass(), c.osClass) << c.value;
-    }
-    ScopedEnv unset("VORN_OS_CLASS", std::nullopt);
-    EXPECT_EQ(CurrentOsClass(), running);
+TEST(OsClassTest, TheRunningKernelIsOneOfTheModernClasses) {
+    // Every kernel these tests can run on is 3.x or later.
+    const int running = CurrentOsClass();
+    EXPECT_GE(running, 2);
+    EXPECT_LE(running, 5);
 }
 
 }  // namespace

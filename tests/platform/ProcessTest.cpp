@@ -34,10 +34,10 @@ protected:
 };
 
 TEST_F(ProcessTest, PassesProgramAndArgumentsWholeInTheWorkingFolder) {
-    const pid_t pid =
+    const std::optional<pid_t> pid =
         SpawnProcess(Recorder(), {Output(), "two words", "", "PROCPARA=1,2"}, m_dir / "work dir");
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(WaitProcess(pid));
+    ASSERT_TRUE(pid);
+    ASSERT_TRUE(WaitProcess(*pid));
     EXPECT_EQ(ReadFile(Output()), m_dir / "work dir" + "\n[two words]\n[]\n[PROCPARA=1,2]\n");
 }
 
@@ -45,27 +45,28 @@ TEST_F(ProcessTest, ARelativeProgramIsFoundFromTheCallersFolder) {
     char cwd[4096];
     ASSERT_TRUE(getcwd(cwd, sizeof cwd));
     ASSERT_EQ(chdir(m_dir.Path().c_str()), 0);
-    const pid_t pid = SpawnProcess("my tools/record.sh", {Output()}, m_dir / "work dir");
+    const std::optional<pid_t> pid =
+        SpawnProcess("my tools/record.sh", {Output()}, m_dir / "work dir");
     ASSERT_EQ(chdir(cwd), 0);
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(WaitProcess(pid));
+    ASSERT_TRUE(pid);
+    ASSERT_TRUE(WaitProcess(*pid));
     EXPECT_EQ(ReadFile(Output()), m_dir / "work dir" + "\n");
 }
 
 TEST_F(ProcessTest, WithoutAWorkingFolderTheChildKeepsTheCallers) {
     char cwd[4096];
     ASSERT_TRUE(getcwd(cwd, sizeof cwd));
-    const pid_t pid = SpawnProcess(Recorder(), {Output()});
-    ASSERT_TRUE(WaitProcess(pid));
+    const std::optional<pid_t> pid = SpawnProcess(Recorder(), {Output()});
+    ASSERT_TRUE(WaitProcess(*pid));
     EXPECT_EQ(ReadFile(Output()), std::string(cwd) + "\n");
 }
 
 TEST_F(ProcessTest, ReportsAProgramThatCannotStart) {
     WriteFile(m_dir / "not-executable.sh", "#!/bin/sh\n");
-    EXPECT_EQ(SpawnProcess(m_dir / "missing", {}), -1);
-    EXPECT_EQ(SpawnProcess(m_dir / "not-executable.sh", {}), -1);
-    EXPECT_EQ(SpawnProcess(Recorder(), {Output()}, m_dir / "no such folder"), -1);
-    EXPECT_EQ(SpawnProcess("", {}), -1);
+    EXPECT_FALSE(SpawnProcess(m_dir / "missing", {}));
+    EXPECT_FALSE(SpawnProcess(m_dir / "not-executable.sh", {}));
+    EXPECT_FALSE(SpawnProcess(Recorder(), {Output()}, m_dir / "no such folder"));
+    EXPECT_FALSE(SpawnProcess("", {}));
     EXPECT_FALSE(FileExists(Output()));
 }
 
@@ -82,20 +83,20 @@ TEST_F(ProcessTest, TheChildStartsWithCleanSignalsInItsOwnSession) {
     sigaddset(&blocked, SIGUSR1);
     sigprocmask(SIG_BLOCK, &blocked, &savedMask);
 
-    const pid_t pid = SpawnProcess(
+    const std::optional<pid_t> pid = SpawnProcess(
         "/bin/sh",
         {"-c", "exec grep -E '^(SigIgn|SigBlk|NSsid)' /proc/self/status > \"$0\"", Output()});
     sigprocmask(SIG_SETMASK, &savedMask, nullptr);
     sigaction(SIGPIPE, &saved, nullptr);
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(WaitProcess(pid));
+    ASSERT_TRUE(pid);
+    ASSERT_TRUE(WaitProcess(*pid));
     const std::string status = ReadFile(Output());
     const size_t ignored = status.find("SigIgn:\t");
     ASSERT_NE(ignored, std::string::npos) << status;
     const uint64_t ignoredMask = std::stoull(status.substr(ignored + 8, 16), nullptr, 16);
     EXPECT_EQ(ignoredMask & (uint64_t{1} << (SIGPIPE - 1)), 0u) << status;
     EXPECT_THAT(status, ::testing::HasSubstr("SigBlk:\t0000000000000000"));
-    EXPECT_THAT(status, ::testing::HasSubstr("NSsid:\t" + std::to_string(pid)));
+    EXPECT_THAT(status, ::testing::HasSubstr("NSsid:\t" + std::to_string(*pid)));
 }
 
 TEST_F(ProcessTest, WaitProcessFailsForWhatIsNotAChild) {
@@ -117,9 +118,9 @@ TEST_F(AssociationTest, AScriptIsMadeExecutableAndRun) {
     const std::string script = m_dir / "setup.sh";
     WriteFile(script, "#!/bin/sh\necho ran > \"" + Output() + "\"\n");
     chmod(script.c_str(), 0644);
-    const pid_t pid = RunThroughAssociation(script);
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(WaitProcess(pid));
+    const std::optional<pid_t> pid = RunThroughAssociation(script);
+    ASSERT_TRUE(pid);
+    ASSERT_TRUE(WaitProcess(*pid));
     EXPECT_EQ(ReadFile(Output()), "ran\n");
     struct stat info {};
     ASSERT_EQ(stat(script.c_str(), &info), 0);
@@ -130,34 +131,61 @@ TEST_F(AssociationTest, AnElfProgramIsRun) {
     const std::string program = m_dir / "installer";
     WriteFile(program, ReadFile("/bin/true"));
     chmod(program.c_str(), 0600);
-    const pid_t pid = RunThroughAssociation(program);
-    ASSERT_GT(pid, 0);
-    EXPECT_TRUE(WaitProcess(pid));
+    const std::optional<pid_t> pid = RunThroughAssociation(program);
+    ASSERT_TRUE(pid);
+    EXPECT_TRUE(WaitProcess(*pid));
 }
 
 TEST_F(AssociationTest, AWindowsProgramRunsThroughWine) {
     const std::string package = m_dir / "vorn_ad2.exe";
     WriteFile(package, "MZ windows program");
-    EXPECT_EQ(RunThroughAssociation(package), -1) << "no wine on the PATH";
+    EXPECT_FALSE(RunThroughAssociation(package)) << "no wine on the PATH";
 
     WriteRecordingProgram(m_dir / "bin/wine", Output());
-    const pid_t pid = RunThroughAssociation(package);
-    ASSERT_GT(pid, 0);
-    ASSERT_TRUE(WaitProcess(pid));
+    const std::optional<pid_t> pid = RunThroughAssociation(package);
+    ASSERT_TRUE(pid);
+    ASSERT_TRUE(WaitProcess(*pid));
     EXPECT_EQ(ReadFile(Output()), package);
+}
+
+// A program run by its content gets its arguments and working folder too; a
+// Windows program's relative path still names the caller's file.
+TEST_F(AssociationTest, ArgumentsAndWorkingFolderReachTheProgramAndWine) {
+    ASSERT_TRUE(CreateDirectories(m_dir / "work dir"));
+    WriteExecutable(
+        m_dir / "bin/wine",
+        "#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"[$a]\"; done; } > \"" + Output() + "\"\n");
+    WriteFile(m_dir / "game.exe", "MZ windows program");
+    char cwd[4096];
+    ASSERT_TRUE(getcwd(cwd, sizeof cwd));
+    ASSERT_EQ(chdir(m_dir.Path().c_str()), 0);
+    const std::optional<pid_t> windows =
+        RunThroughAssociation("game.exe", {"PROCPARA=7", "two words"}, m_dir / "work dir");
+    ASSERT_EQ(chdir(cwd), 0);
+    ASSERT_TRUE(windows);
+    ASSERT_TRUE(WaitProcess(*windows));
+    EXPECT_EQ(ReadFile(Output()),
+              m_dir / "work dir" + "\n[" + (m_dir / "game.exe") + "]\n[PROCPARA=7]\n[two words]\n");
+
+    WriteFile(m_dir / "game.sh", "#!/bin/sh\n{ pwd; echo \"[$1]\"; } > \"" + Output() + "\"\n");
+    const std::optional<pid_t> native =
+        RunThroughAssociation(m_dir / "game.sh", {"PROCPARA=7"}, m_dir / "work dir");
+    ASSERT_TRUE(native);
+    ASSERT_TRUE(WaitProcess(*native));
+    EXPECT_EQ(ReadFile(Output()), m_dir / "work dir" + "\n[PROCPARA=7]\n");
 }
 
 TEST_F(AssociationTest, OtherFilesDoNotStart) {
     const std::string text = m_dir / "readme.txt";
     WriteFile(text, "hello");
     chmod(text.c_str(), 0644);
-    EXPECT_EQ(RunThroughAssociation(text), -1);
+    EXPECT_FALSE(RunThroughAssociation(text));
     struct stat info {};
     ASSERT_EQ(stat(text.c_str(), &info), 0);
     EXPECT_FALSE(info.st_mode & S_IXUSR);
     WriteFile(m_dir / "empty", "");
-    EXPECT_EQ(RunThroughAssociation(m_dir / "empty"), -1);
-    EXPECT_EQ(RunThroughAssociation(m_dir / "missing"), -1);
+    EXPECT_FALSE(RunThroughAssociation(m_dir / "empty"));
+    EXPECT_FALSE(RunThroughAssociation(m_dir / "missing"));
 }
 
 TEST(CommandLineTest, JoinsTheArgumentsAfterTheProgram) {

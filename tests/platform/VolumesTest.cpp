@@ -73,8 +73,7 @@ protected:
 
     std::unique_ptr<IVolumes> VolumesOf(const std::string& table) {
         WriteFile(m_dir / "mountinfo", table);
-        m_table = std::make_unique<ScopedEnv>("VORN_MOUNTINFO", m_dir / "mountinfo");
-        return SystemVolumes();
+        return SystemVolumes(m_dir / "mountinfo");
     }
 
     std::string Entry(int id, const std::string& mountPoint, const std::string& fsType,
@@ -84,7 +83,6 @@ protected:
     }
 
     TempDir m_dir;
-    std::unique_ptr<ScopedEnv> m_table;
 };
 
 TEST_F(VolumesTest, FixedVolumesAreWritableLocalDisksInTableOrder) {
@@ -108,8 +106,7 @@ TEST_F(VolumesTest, FixedVolumesAreWritableLocalDisksInTableOrder) {
 
 TEST_F(VolumesTest, AnEmptyOrMissingTableHasNoVolumes) {
     EXPECT_TRUE(VolumesOf("")->FixedVolumes().empty());
-    ScopedEnv missing("VORN_MOUNTINFO", m_dir / "no-such-file");
-    auto volumes = SystemVolumes();
+    auto volumes = SystemVolumes(m_dir / "no-such-file");
     EXPECT_TRUE(volumes->FixedVolumes().empty());
     EXPECT_EQ(volumes->VolumeOf(m_dir / "a"), "/");
 }
@@ -156,7 +153,6 @@ TEST_F(VolumesTest, FreeBytesAreThoseOfTheFileSystem) {
 }
 
 TEST(SystemVolumesTest, ReadsTheProcessMountTable) {
-    ScopedEnv realTable("VORN_MOUNTINFO", std::nullopt);
     auto volumes = SystemVolumes();
     EXPECT_EQ(volumes->VolumeOf("/proc/self/status"), "/proc");
     for (const Volume& volume : volumes->FixedVolumes()) {

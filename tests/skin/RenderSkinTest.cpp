@@ -30,10 +30,10 @@ bool SameFrames(const Frame& a, const Frame& b) {
 
 class RenderSkinTest : public testing::Test {
 protected:
-    cairo_surface_t* Render(const StatusSnapshot& state) {
+    cairo_surface_t* Render(const FrameState& state) {
         return RenderThroughPng(m_dir, m_pictures.Table(), state);
     }
-    cairo_surface_t* Render(int percent) { return Render(StatusSnapshot{percent, "", "", ""}); }
+    cairo_surface_t* Render(int percent) { return Render(FrameState{percent, "", "", ""}); }
 
     TempDir m_dir;
     StandInImages m_pictures;
@@ -47,7 +47,7 @@ constexpr int kArcRow = kArcTop + 100;
 TEST_F(RenderSkinTest, NoWindowNoFrame) {
     SkinImages table = m_pictures.Table();
     table.window = nullptr;
-    EXPECT_EQ(RenderSkin(table, SelectSkinFont(0), StatusSnapshot{50, "x", "", ""}), nullptr);
+    EXPECT_EQ(RenderSkin(table, SelectSkinFont(0), FrameState{50, "x", "", ""}), nullptr);
 }
 
 TEST_F(RenderSkinTest, ZeroPercentShowsGlobeAndDashedArcOnly) {
@@ -99,8 +99,8 @@ TEST_F(RenderSkinTest, HundredPercentShowsTheWholeArcAndFrame17) {
 TEST_F(RenderSkinTest, OutOfRangePercentagesDrawAsTheNearestEnd) {
     const struct { int reported, shown; } cases[] = {{-1, 0}, {-50, 0}, {101, 100}, {1000, 100}};
     for (const auto& c : cases) {
-        Frame reported(Render(StatusSnapshot{c.reported, "正在下载游戏", "", "1.00 MB"}));
-        Frame shown(Render(StatusSnapshot{c.shown, "正在下载游戏", "", "1.00 MB"}));
+        Frame reported(Render(FrameState{c.reported, "正在下载游戏", "", "1.00 MB"}));
+        Frame shown(Render(FrameState{c.shown, "正在下载游戏", "", "1.00 MB"}));
         EXPECT_TRUE(SameFrames(reported, shown)) << c.reported;
     }
 }
@@ -109,7 +109,7 @@ TEST_F(RenderSkinTest, MissingPictureLeavesOnlyItsOwnPlaceEmpty) {
     SkinImages table = m_pictures.Table();
     table.slots[kDashedArcSlot] = nullptr;
     table.slots[10] = nullptr;  // the boat frame of 60 %
-    Frame frame(RenderThroughPng(m_dir, table, StatusSnapshot{60, "", "", ""}));
+    Frame frame(RenderThroughPng(m_dir, table, FrameState{60, "", "", ""}));
     ASSERT_NE(frame.surface, nullptr);
     EXPECT_EQ(frame.At(kArcLeft + SolidArcWidth(60) - 1, kArcTop), kSolidColour);
     EXPECT_EQ(frame.At(kArcLeft + SolidArcWidth(60), kArcTop), kGlobeColour);
@@ -117,13 +117,13 @@ TEST_F(RenderSkinTest, MissingPictureLeavesOnlyItsOwnPlaceEmpty) {
     EXPECT_GT(CountInk(frame.surface, 100, 380, 140, 140), 0);
 
     table.slots[kGlobeSlot] = nullptr;
-    Frame bare(RenderThroughPng(m_dir, table, StatusSnapshot{60, "", "", ""}));
+    Frame bare(RenderThroughPng(m_dir, table, FrameState{60, "", "", ""}));
     EXPECT_EQ(bare.At(0, 0) >> 24, 0u);  // starts transparent
     EXPECT_EQ(bare.At(kArcLeft, kArcTop), kSolidColour);
 }
 
 TEST_F(RenderSkinTest, PercentageIsTurnedClockwiseAboutItsPivot) {
-    Frame frame(RenderThroughPng(m_dir, TextOnlyTable(), StatusSnapshot{88, "", "", ""}));
+    Frame frame(RenderThroughPng(m_dir, TextOnlyTable(), FrameState{88, "", "", ""}));
     // Centroid and main axis of the number's ink.
     double sx = 0, sy = 0, n = 0;
     std::vector<std::pair<int, int>> ink;
@@ -144,16 +144,15 @@ TEST_F(RenderSkinTest, PercentageIsTurnedClockwiseAboutItsPivot) {
 }
 
 TEST_F(RenderSkinTest, LargeFontDrawsABiggerPercentage) {
-    Frame small(RenderThroughPng(m_dir, TextOnlyTable(), StatusSnapshot{88, "", "", ""}, 0));
-    Frame large(RenderThroughPng(m_dir, TextOnlyTable(), StatusSnapshot{88, "", "", ""}, 1));
+    Frame small(RenderThroughPng(m_dir, TextOnlyTable(), FrameState{88, "", "", ""}, 0));
+    Frame large(RenderThroughPng(m_dir, TextOnlyTable(), FrameState{88, "", "", ""}, 1));
     const int smallInk = CountInk(small.surface, 100, 360, 160, 160);
     const int largeInk = CountInk(large.surface, 100, 360, 160, 160);
     EXPECT_GT(largeInk, smallInk * 1.1);
 }
 
 TEST_F(RenderSkinTest, LoneStatusStartsAfterTheTenBlanks) {
-    Frame frame(
-        RenderThroughPng(m_dir, TextOnlyTable(), StatusSnapshot{0, "正在安装游戏", "", ""}));
+    Frame frame(RenderThroughPng(m_dir, TextOnlyTable(), FrameState{0, "正在安装游戏", "", ""}));
     // Nothing at the bottom of the circle, where a line without the blanks starts.
     EXPECT_EQ(CountInk(frame.surface, 380, 740, 60, 40), 0);
     // The first character's box starts 170 px along the circle. Turned by
@@ -168,8 +167,8 @@ TEST_F(RenderSkinTest, LoneStatusStartsAfterTheTenBlanks) {
 }
 
 TEST_F(RenderSkinTest, StatusLineIsDrawnOverThePictures) {
-    Frame with(Render(StatusSnapshot{37, "正在下载游戏", "", "12.5MB/1.2GB"}));
-    Frame without(Render(StatusSnapshot{37, "", "", ""}));
+    Frame with(Render(FrameState{37, "正在下载游戏", "", "12.5MB/1.2GB"}));
+    Frame without(Render(FrameState{37, "", "", ""}));
     // A status text starts at the very bottom of the circle.
     EXPECT_GT(CountInk(with.surface, 395, 745, 30, 30), 20);
     EXPECT_EQ(CountInk(without.surface, 395, 745, 30, 30), 0);
@@ -177,7 +176,7 @@ TEST_F(RenderSkinTest, StatusLineIsDrawnOverThePictures) {
 
 TEST_F(RenderSkinTest, ConcurrentRendersGiveTheSameFrame) {
     const SkinImages table = m_pictures.Table();
-    const StatusSnapshot state{37, "正在下载游戏", "", "123.45MB/1.20GB"};
+    const FrameState state{37, "正在下载游戏", "", "123.45MB/1.20GB"};
     Frame reference(RenderSkin(table, SelectSkinFont(0), state));
     std::vector<std::thread> renderers;
     std::vector<int> same(4, 0);

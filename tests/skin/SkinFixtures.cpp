@@ -43,7 +43,7 @@ SkinImages TextOnlyTable() {
 }
 
 cairo_surface_t* RenderThroughPng(const TempDir& dir, const SkinImages& images,
-                                  const StatusSnapshot& state, int osClass) {
+                                  const FrameState& state, int osClass) {
     cairo_surface_t* frame = RenderSkin(images, SelectSkinFont(osClass), state);
     if (!frame) return nullptr;
     const std::string path = dir / "frame.png";

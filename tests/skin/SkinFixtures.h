@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
+#include "skin/FrameState.h"
 #include "skin/SkinImages.h"
 #include "tests/support/TempDir.h"
-#include "update/StatusChannel.h"
 
 // Opaque colours (0xAARRGGBB) of the stand-in pictures.
 inline constexpr uint32_t kGlobeColour = 0xff102030;
@@ -37,7 +37,7 @@ SkinImages TextOnlyTable();
 
 // Renders, writes the frame as a PNG file into dir and returns it read back.
 cairo_surface_t* RenderThroughPng(const TempDir& dir, const SkinImages& images,
-                                  const StatusSnapshot& state, int osClass = 0);
+                                  const FrameState& state, int osClass = 0);
 
 uint32_t PixelAt(cairo_surface_t* surface, int x, int y);
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/Logger.h"
+#include "tests/support/FakeClock.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -56,8 +57,11 @@ protected:
     TempDir dir;
     std::string base = dir / "updatelog";
     std::string file = base + ".log";
-    time_t now = LocalTime(2026, 3, 14, 10, 0, 0);
-    Logger logger{[this] { return now; }};
+    LogTest() { SetNow(LocalTime(2026, 3, 14, 10, 0, 0)); }
+    void SetNow(time_t when) { clock.wallSeconds = static_cast<int64_t>(when); }
+
+    FakeClock clock;
+    Logger logger{&clock};
 };
 
 TEST_F(LogTest, LineHoldsDateTimeLevelModuleAndText) {
@@ -69,8 +73,8 @@ TEST_F(LogTest, LineHoldsDateTimeLevelModuleAndText) {
 TEST_F(LogTest, LevelTags) {
     logger.Init(FileConfig(base));
     const std::vector<std::pair<int, std::string>> cases = {
-        {LOG_ALL, "[ALL] "},     {LOG_DEBUG, "[DEBUG] "}, {LOG_NOTE, "[NOTE ] "},
-        {LOG_WARN, "[WARN ] "},  {LOG_ERROR, "[ERROR] "}, {5, "[5] "},
+        {LOG_ALL, "[ALL] "},    {LOG_DEBUG, "[DEBUG] "}, {LOG_NOTE, "[NOTE ] "},
+        {LOG_WARN, "[WARN ] "}, {LOG_ERROR, "[ERROR] "}, {5, "[5] "},
         {-3, "[-3] "},
     };
     std::string expected;
@@ -168,11 +172,11 @@ TEST_F(LogTest, SizeRotationStartsAbove10000000BytesAndWrapsAfterTen) {
 TEST_F(LogTest, DailyRotationAtMidnight) {
     logger.Init(FileConfig(base, LOG_OUT_FILE | LOG_ROTATE_DAILY));
     Write(logger, LOG_ERROR, "M", "morning");
-    now = LocalTime(2026, 3, 14, 23, 59, 59);
+    SetNow(LocalTime(2026, 3, 14, 23, 59, 59));
     Write(logger, LOG_ERROR, "M", "late");
     EXPECT_FALSE(FileExists(base + ".20260315000000"));
 
-    now = LocalTime(2026, 3, 15, 0, 0, 1);
+    SetNow(LocalTime(2026, 3, 15, 0, 0, 1));
     Write(logger, LOG_ERROR, "M", "after midnight");
     const std::string rotated = ReadFile(base + ".20260315000000");
     EXPECT_NE(rotated.find("morning"), std::string::npos);
@@ -191,10 +195,10 @@ TEST_F(LogTest, DailyRotationHonoursTheConfiguredTime) {
     config.rotateAt = &at;
     logger.Init(config);
     Write(logger, LOG_ERROR, "M", "at ten");  // 06:30 has passed: next is tomorrow
-    now = LocalTime(2026, 3, 15, 6, 30, 0);
+    SetNow(LocalTime(2026, 3, 15, 6, 30, 0));
     Write(logger, LOG_ERROR, "M", "exactly at the time");
     EXPECT_FALSE(FileExists(base + ".20260315063000"));
-    now += 1;
+    clock.wallSeconds += 1;
     Write(logger, LOG_ERROR, "M", "one second later");
     EXPECT_TRUE(FileExists(base + ".20260315063000"));
 }

@@ -31,7 +31,7 @@ bool WaitForReportSign() {
 
 TEST(LaunchRecordTest, FirstStartSendsOneRecordAndLaterStartsNone) {
     StatsStandin stats;
-    const telemetry::ReportContext context = TestContext(stats.BaseUrl());
+    const platform::Services context = TestReportServices(stats.BaseUrl());
     ASSERT_FALSE(platform::OpenUserSettings(TestKeyPath())->KeyExists());
 
     EXPECT_TRUE(SendLaunchRecord(3, context));
@@ -59,7 +59,7 @@ TEST(LaunchRecordTest, BodyCarriesTheMacTextAndTheSignedClass) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
         stats.ForgetRequests();
-        telemetry::ReportContext context = TestContext(stats.BaseUrl());
+        platform::Services context = TestReportServices(stats.BaseUrl());
         context.macText = [&c] { return c.macText; };
         EXPECT_EQ(DeliverLaunchRecord(c.osClass, context), 0);
         EXPECT_EQ(stats.Requests(), Requests{RecordedRequest(kLaunchRecordPath, c.body)});
@@ -68,13 +68,13 @@ TEST(LaunchRecordTest, BodyCarriesTheMacTextAndTheSignedClass) {
 
 TEST(LaunchRecordTest, AnyCompletedTransferCountsAsDelivered) {
     StatsStandin stats(500);
-    EXPECT_EQ(DeliverLaunchRecord(2, TestContext(stats.BaseUrl())), 0);
+    EXPECT_EQ(DeliverLaunchRecord(2, TestReportServices(stats.BaseUrl())), 0);
     EXPECT_EQ(ReportSign(), 1u);
 }
 
 TEST(LaunchRecordTest, UnreachableServiceLeavesTheFlagForTheNextStart) {
-    const telemetry::ReportContext context =
-        TestContext("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()));
+    const platform::Services context =
+        TestReportServices("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()));
     const auto started = std::chrono::steady_clock::now();
     EXPECT_NE(DeliverLaunchRecord(3, context), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
@@ -84,7 +84,7 @@ TEST(LaunchRecordTest, UnreachableServiceLeavesTheFlagForTheNextStart) {
 
 TEST(LaunchRecordTest, UnusableSettingsOnlyLoseTheFlag) {
     StatsStandin stats;
-    telemetry::ReportContext context = TestContext(stats.BaseUrl());
+    platform::Services context = TestReportServices(stats.BaseUrl());
     context.openSettings = [] { return std::unique_ptr<platform::ISettingsStore>(); };
     EXPECT_EQ(DeliverLaunchRecord(1, context), 0);
     EXPECT_EQ(stats.Requests().size(), 1u);

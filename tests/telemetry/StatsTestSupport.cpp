@@ -55,10 +55,10 @@ std::string TestKeyPath() {
     return std::string("SOFTWARE\\Velmora\\") + test->test_suite_name() + "." + test->name();
 }
 
-telemetry::ReportContext TestContext(const std::string& statsUrl) {
-    telemetry::ReportContext context;
-    context.statsUrl = statsUrl;
-    context.openSettings = [key = TestKeyPath()] { return platform::OpenUserSettings(key); };
-    context.macText = [] { return std::string(kFakeMacText); };
-    return context;
+platform::Services TestReportServices(const std::string& statsUrl) {
+    platform::Services services = TestServices();
+    services.endpoints.statsUrl = statsUrl;
+    services.openSettings = [key = TestKeyPath()] { return platform::OpenUserSettings(key); };
+    services.macText = [] { return std::string(kFakeMacText); };
+    return services;
 }

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "telemetry/ReportContext.h"
+#include "platform/Services.h"
 #include "tests/support/PythonServer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestServices.h"
 
 inline constexpr const char* kFakeMacText = "0A1B2C3D4E5F";
 
@@ -34,6 +35,6 @@ private:
 // configuration home that the test program set up in a temporary folder.
 std::string TestKeyPath();
 
-// A report context for the current test: the given service, the test's own
-// key and a fixed MAC text.
-telemetry::ReportContext TestContext(const std::string& statsUrl);
+// The services of a report in the current test: the given statistics
+// service, the test's own key and a fixed MAC text.
+platform::Services TestReportServices(const std::string& statsUrl);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "telemetry/TrackingEvents.h"
+#include "tests/support/FakeClock.h"
 #include "tests/telemetry/StatsTestSupport.h"
 
 namespace {
@@ -22,8 +23,10 @@ void StoreChannel(const std::string& channel) {
 TEST(TrackingEventsTest, SendsElapsedSecondsThenTheChannel) {
     StatsStandin stats;
     StoreChannel("12345");
-    telemetry::ReportContext context = TestContext(stats.BaseUrl());
-    context.tickCount = [] { return uint32_t{1000 + 95900}; };
+    FakeClock clock;
+    clock.tickMs = 1000 + 95900;
+    platform::Services context = TestReportServices(stats.BaseUrl());
+    context.clock = &clock;
     SendTrackingEvents(1000, context);
     EXPECT_EQ(stats.Requests(),
               (Requests{RecordedRequest(kTrackingEventPath, EventBody(201, "95")),
@@ -46,8 +49,10 @@ TEST(TrackingEventsTest, ElapsedSecondsAreTheUnsignedTickDifferenceInWholeSecond
     for (const Case& c : cases) {
         SCOPED_TRACE(c.seconds);
         stats.ForgetRequests();
-        telemetry::ReportContext context = TestContext(stats.BaseUrl());
-        context.tickCount = [&c] { return c.now; };
+        FakeClock clock;
+        clock.tickMs = c.now;
+        platform::Services context = TestReportServices(stats.BaseUrl());
+        context.clock = &clock;
         SendTrackingEvents(c.start, context);
         ASSERT_EQ(stats.Requests().size(), 2u);
         EXPECT_EQ(stats.Requests()[0],
@@ -82,7 +87,7 @@ TEST(TrackingEventsTest, ChannelFallsBackToTheDefaultWhenItCannotBeRead) {
         SCOPED_TRACE(c.name);
         stats.ForgetRequests();
         if (c.stored) StoreChannel(*c.stored);
-        SendTrackingEvents(1, TestContext(stats.BaseUrl()));
+        SendTrackingEvents(1, TestReportServices(stats.BaseUrl()));
         ASSERT_EQ(stats.Requests().size(), 2u);
         EXPECT_EQ(stats.Requests()[1], RecordedRequest(kTrackingEventPath, EventBody(202, c.pid)));
     }
@@ -91,7 +96,7 @@ TEST(TrackingEventsTest, ChannelFallsBackToTheDefaultWhenItCannotBeRead) {
 TEST(TrackingEventsTest, MissingChannelValueInAnExistingKeyGivesTheDefault) {
     StatsStandin stats;
     ASSERT_TRUE(platform::OpenUserSettings(TestKeyPath())->CreateKey());
-    SendTrackingEvents(1, TestContext(stats.BaseUrl()));
+    SendTrackingEvents(1, TestReportServices(stats.BaseUrl()));
     ASSERT_EQ(stats.Requests().size(), 2u);
     EXPECT_EQ(stats.Requests()[1], RecordedRequest(kTrackingEventPath, EventBody(202, "10000")));
 }

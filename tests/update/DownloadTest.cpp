@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "support/Log.h"
+#include "tests/support/FakeClock.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/PythonServer.h"
 #include "tests/update/DownloadTestSupport.h"
@@ -119,7 +120,7 @@ TEST_F(DownloadTest, ServersAlternateAndTheNameIsDisguisedOnFirstAndThirdAttempt
         fresh.debugLaunch = row.debugLaunch;
         unlink(requests.path.c_str());
 
-        DownLoadThread worker(fresh);
+        DownLoadThread worker(fresh, services);
         worker.PrepareJob();
         ASSERT_TRUE(worker.Start());
         worker.Join();
@@ -160,10 +161,11 @@ TEST_F(DownloadTest, TempFileFromAnotherDayIsDiscarded) {
     NginxServer server(ServeFolderWith(source));
     UseServers(server.Url(""), server.Url("/backup"));
     WriteFile(tempPath, std::string(1000, 'Z'));
-    DownLoadThread::Seams seams = DownLoadThread::SystemSeams();
-    seams.now = [] { return time(nullptr) + 30 * 3600; };
+    FakeClock tomorrow;
+    tomorrow.wallSeconds = time(nullptr) + 30 * 3600;
+    services.clock = &tomorrow;
 
-    RunPackageJob(std::move(seams));
+    RunPackageJob();
 
     const std::vector<NginxAccess> access = AccessLogOf(server, 1);
     ASSERT_EQ(access.size(), 1u);
@@ -209,7 +211,7 @@ TEST_F(DownloadTest, RefusedAnswerDeletesTempAndNextServerStartsOver) {
         fresh.config.m_nMode = MODE_INSTALL;
         WriteFile(tempPath, source.substr(0, 1000));
 
-        DownLoadThread worker(fresh);
+        DownLoadThread worker(fresh, services);
         worker.PrepareJob();
         ASSERT_TRUE(worker.Start());
         worker.Join();
@@ -293,20 +295,21 @@ TEST_F(DownloadTest, SecondRedirectEndsTheTransferWithoutPackage) {
     EXPECT_EQ(host.Status().Snapshot().status, "正在安装游戏");
 }
 
-TEST_F(DownloadTest, RenameThatFailsThreeTimesGivesUpAfterTwoSeconds) {
+TEST_F(DownloadTest, RenameThatFailsThreeTimesGivesUpAfterTwoPauses) {
     NginxServer server(ServeFolderWith(source));
     UseServers(server.Url(""), server.Url("/backup"));
     host.debugLaunch = 1;
     // A folder with something in it where the package should go.
     mkdir(targetPath.c_str(), 0755);
     WriteFile(targetPath + "/keep", "x");
+    FakeClock clock;
+    clock.wallSeconds = time(nullptr);
+    services.clock = &clock;
 
-    const auto started = std::chrono::steady_clock::now();
     RunPackageJob();
-    const auto elapsed = std::chrono::steady_clock::now() - started;
 
-    EXPECT_GE(elapsed, std::chrono::milliseconds(1900));
-    EXPECT_LT(elapsed, std::chrono::seconds(5));
+    // Three renames with a second's pause between them, about two seconds in all.
+    EXPECT_EQ(clock.sleptMs, 2000u);
     const std::vector<FakeUpdateHost::Message> messages = host.Messages();
     ASSERT_EQ(messages.size(), 6u);
     EXPECT_EQ(messages[0].text, std::to_string(EISDIR));
@@ -343,10 +346,10 @@ TEST_F(DownloadTest, TempFileThatCannotBeCreatedStopsAtOnce) {
 TEST_F(DownloadTest, InstallVolumeTooSmallStopsBeforeTheBody) {
     NginxServer server(ServeFolderWith(source));
     UseServers(server.Url(""), server.Url("/backup"));
-    DownLoadThread::Seams seams = DownLoadThread::SystemSeams();
-    seams.volumes = std::make_shared<FakeVolumes>("/mnt/games", 2048);
+    FakeVolumes smallVolume("/mnt/games", 2048);
+    services.volumes = &smallVolume;
 
-    RunPackageJob(std::move(seams));
+    RunPackageJob();
 
     // 300 KB are needed and 2 KB are free.
     EXPECT_EQ(host.MessageTexts(),

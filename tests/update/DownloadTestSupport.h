@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tests/support/TempDir.h"
+#include "tests/support/TestServices.h"
 #include "tests/update/FakeUpdateHost.h"
 #include "update/DownLoadThread.h"
 
@@ -47,8 +48,8 @@ protected:
     }
 
     // Runs the install job until its thread has handed over and ended.
-    void RunPackageJob(DownLoadThread::Seams seams = DownLoadThread::SystemSeams()) {
-        DownLoadThread worker(host, std::move(seams));
+    void RunPackageJob() {
+        DownLoadThread worker(host, services);
         worker.PrepareJob();
         ASSERT_TRUE(worker.Start());
         worker.Join();
@@ -68,6 +69,7 @@ protected:
     const std::string tempPath = installDir + "/0.bak";
     const std::string targetPath = installDir + "/vorn_ad2.exe";
     FakeUpdateHost host;
+    platform::Services services = TestServices();  // tests replace parts before the run
 
 private:
     std::string m_startDir;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Clock.h"
+#include "support/Clock.h"
 #include "update/UpdateHost.h"
 
 class FakeUpdateHost : public IUpdateHost {
@@ -30,7 +30,7 @@ public:
     LaunchConfig config;
     int32_t debugLaunch = 0;
     // Read at every redraw; set before the worker starts.
-    std::function<uint32_t()> redrawClock = platform::TickCountMs;
+    std::function<uint32_t()> redrawClock = [] { return SystemClock().TickMs(); };
 
     LaunchConfig& Config() override { return config; }
     int32_t DebugLaunch() const override { return debugLaunch; }

@@ -6,11 +6,21 @@
 
 #include <atomic>
 
-#include "platform/Clock.h"
+#include "support/Clock.h"
 #include "tests/support/NginxServer.h"
 #include "tests/update/DownloadTestSupport.h"
 
 namespace {
+
+// The system's clocks, remembering the last tick handed out.
+class TickRecordingClock final : public IClock {
+public:
+    int64_t WallSeconds() const override { return SystemClock().WallSeconds(); }
+    uint32_t TickMs() const override { return lastTick = SystemClock().TickMs(); }
+    void SleepMs(unsigned milliseconds) const override { SystemClock().SleepMs(milliseconds); }
+
+    mutable std::atomic<uint32_t> lastTick{0};  // written by the worker, read by the redraws
+};
 
 constexpr int64_t kMiB = 1048576;
 constexpr int64_t kPackageSize = 300 * kMiB;
@@ -46,12 +56,11 @@ TEST_F(LargeDownloadTest, ReportsAreThrottledAndReachFull) {
     UseServers(server.Url(""), server.Url("/backup"));
     host.debugLaunch = 1;
     // Each redraw is stamped with the tick of the report that caused it.
-    std::atomic<uint32_t> reportTick{0};
-    host.redrawClock = [&reportTick] { return reportTick.load(); };
-    DownLoadThread::Seams seams = DownLoadThread::SystemSeams();
-    seams.tickMs = [&reportTick] { return reportTick = platform::TickCountMs(); };
+    TickRecordingClock clock;
+    host.redrawClock = [&clock] { return clock.lastTick.load(); };
+    services.clock = &clock;
 
-    RunPackageJob(std::move(seams));
+    RunPackageJob();
 
     ASSERT_EQ(host.Finishes(), std::vector<bool>{false});
     struct stat info {};

@@ -4,6 +4,8 @@
 
 #include <climits>
 
+#include "tests/support/FakeClock.h"
+#include "tests/support/TestServices.h"
 #include "tests/update/FakeUpdateHost.h"
 #include "update/DownLoadThread.h"
 #include "update/ProgressText.h"
@@ -12,21 +14,18 @@ namespace {
 
 class ProgressReportTest : public ::testing::Test {
 protected:
-    DownLoadThread::Seams Seams() {
-        DownLoadThread::Seams seams = DownLoadThread::SystemSeams();
-        seams.tickMs = [this] { return tick; };
-        return seams;
-    }
+    ProgressReportTest() { services.clock = &clock; }
 
     // Reports received of contentLength at the given tick.
     void Report(uint32_t at, int64_t received, int64_t contentLength) {
-        tick = at;
+        clock.tickMs = at;
         worker.OnRecvData(nullptr, 512, received, contentLength);
     }
 
-    uint32_t tick = 0;
+    FakeClock clock;
     FakeUpdateHost host;
-    DownLoadThread worker{host, Seams()};
+    platform::Services services = TestServices();
+    DownLoadThread worker{host, services};
 };
 
 TEST(ProgressTextTest, SizeTextSwitchesToMegabytesAboveOneMegabyte) {

@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "tests/support/TempDir.h"
+#include "tests/support/TestServices.h"
 #include "tests/update/FakeUpdateHost.h"
 #include "update/DownLoadThread.h"
 #include "update/SystemErrorText.h"
@@ -31,7 +32,7 @@ protected:
     // Prepares and runs one job to its end.
     void RunJob(int32_t mode) {
         host.config.m_nMode = mode;
-        DownLoadThread worker(host);
+        DownLoadThread worker(host, services);
         worker.PrepareJob();
         ASSERT_TRUE(worker.Start());
         worker.Join();
@@ -41,6 +42,7 @@ protected:
     const std::string startDir = CurrentDirectory();
     TempDir dir;
     FakeUpdateHost host;
+    const platform::Services services = TestServices();
     int64_t totalRecv = -1;
 };
 

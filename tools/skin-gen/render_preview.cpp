@@ -25,7 +25,7 @@ int Usage(const char* program) {
 
 int main(int argc, char** argv) {
     if (argc < 2 || argc % 2 != 0) return Usage(argv[0]);
-    StatusSnapshot state;
+    FrameState state;
     int osClass = 0;
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string option = argv[i];

@@ -6,6 +6,9 @@
 #include <string>
 
 #include "net/HttpSocket.h"
+#include "platform/Services.h"
+#include "update/ErrorHeadDump.h"
+#include "update/TempFileSink.h"
 
 namespace {
 
@@ -67,16 +70,20 @@ int main(int argc, char** argv) {
     if (!ParseArguments(argc, argv, &args)) return Usage();
 
     // Appending, as the launcher does with its temporary file.
-    FILE* out = fopen(args.out.c_str(), "ab+");
-    if (!out) {
+    TempFileSink out(args.out);
+    if (!out.Opened()) {
         fprintf(stderr, "vorn-fetch: cannot open %s\n", args.out.c_str());
         return kExitFailed;
     }
+    const platform::Services services = platform::SystemServices({});
     QuietSink sink;
-    CHttpSocket client(&sink);
-    const int result = client.RequestFile(args.url, args.address, args.offset, out);
-    const bool closed = fclose(out) == 0;
-    printf("result %d, received %lld bytes\n", result, static_cast<long long>(client.TotalRecv()));
-    if (result == HTTP_REDIRECT) printf("location %s\n", client.Location().c_str());
-    return result == HTTP_OK && closed ? kExitOk : kExitFailed;
+    CHttpSocket client(&sink, services);
+    const HttpResult result = client.RequestFile(args.url, args.address, args.offset, &out);
+    if (result == HttpResult::Refused || result == HttpResult::Redirect) {
+        ErrorHeadDump().Write(client.RequestTarget(), client.LastHead());
+    }
+    printf("result %d, received %lld bytes\n", ResultNumber(result),
+           static_cast<long long>(client.TotalRecv()));
+    if (result == HttpResult::Redirect) printf("location %s\n", client.Location().c_str());
+    return result == HttpResult::Ok ? kExitOk : kExitFailed;
 }

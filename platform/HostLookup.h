@@ -6,8 +6,12 @@
 #include <optional>
 #include <string>
 
+namespace platform {
+
 // The first IPv4 address the system gives for name.
 std::optional<in_addr> LookUpIPv4(const std::string& name);
 
-// The same in dotted form, or empty when the system knows no address.
-std::string SystemLookupIPv4(const std::string& name);
+// An address in dotted form, e.g. "192.0.2.7".
+std::string DottedIPv4(in_addr address);
+
+}  // namespace platform

@@ -1,6 +1,6 @@
-// A program started by an end-to-end test with exactly the environment it is
-// given, its standard output and error in files; killed when the object goes
-// while it still runs.
+// A program started by a test (the launcher, or a part of it) in a folder of
+// its own, with exactly the environment it is given and its standard output
+// and error in files; killed when the object goes while it still runs.
 #pragma once
 
 #include <sys/types.h>
@@ -9,16 +9,20 @@
 #include <string>
 #include <vector>
 
-class LauncherRun {
+// The test's own environment with extra "NAME=value" entries added or
+// replacing those of the same name.
+std::vector<std::string> TestEnvironmentWith(const std::vector<std::string>& extra);
+
+class ProgramRun {
 public:
     // Writes outputPrefix + ".out" and outputPrefix + ".err". Throws when the
     // program cannot be started.
-    LauncherRun(const std::string& program, const std::vector<std::string>& args,
+    ProgramRun(const std::string& program, const std::vector<std::string>& args,
                 const std::vector<std::string>& environment, const std::string& workingDir,
                 const std::string& outputPrefix);
-    ~LauncherRun();
-    LauncherRun(const LauncherRun&) = delete;
-    LauncherRun& operator=(const LauncherRun&) = delete;
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
 
     pid_t Pid() const { return m_pid; }
     // True when the program has ended within limit.

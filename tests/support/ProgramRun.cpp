@@ -1,4 +1,4 @@
-#include "tests/e2e/LauncherRun.h"
+#include "tests/support/ProgramRun.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -14,13 +14,30 @@
 #include "tests/support/ExecArguments.h"
 #include "tests/support/TempDir.h"
 
+extern char** environ;
+
 namespace {
 
 constexpr auto kReapPoll = std::chrono::milliseconds(10);
 
+std::string NameOf(const std::string& entry) {
+    return entry.substr(0, entry.find('='));
+}
+
 }  // namespace
 
-LauncherRun::LauncherRun(const std::string& program, const std::vector<std::string>& args,
+std::vector<std::string> TestEnvironmentWith(const std::vector<std::string>& extra) {
+    std::vector<std::string> merged = extra;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string name = NameOf(*entry);
+        bool replaced = false;
+        for (const std::string& added : extra) replaced = replaced || NameOf(added) == name;
+        if (!replaced) merged.emplace_back(*entry);
+    }
+    return merged;
+}
+
+ProgramRun::ProgramRun(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& environment, const std::string& workingDir,
                          const std::string& outputPrefix)
     : m_outputPrefix(outputPrefix) {
@@ -45,11 +62,11 @@ LauncherRun::LauncherRun(const std::string& program, const std::vector<std::stri
     if (failed) throw std::runtime_error("cannot start " + program + ": " + strerror(failed));
 }
 
-LauncherRun::~LauncherRun() {
+ProgramRun::~ProgramRun() {
     Kill();
 }
 
-bool LauncherRun::WaitForExit(std::chrono::milliseconds limit) {
+bool ProgramRun::WaitForExit(std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (Running()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -58,7 +75,7 @@ bool LauncherRun::WaitForExit(std::chrono::milliseconds limit) {
     return true;
 }
 
-bool LauncherRun::Running() {
+bool ProgramRun::Running() {
     if (!m_bExited && waitpid(m_pid, &m_waitStatus, WNOHANG) == m_pid) {
         m_bExited = true;
         m_ended = std::chrono::steady_clock::now();
@@ -66,7 +83,7 @@ bool LauncherRun::Running() {
     return !m_bExited;
 }
 
-void LauncherRun::Kill() {
+void ProgramRun::Kill() {
     if (!Running()) return;
     kill(m_pid, SIGKILL);
     waitpid(m_pid, &m_waitStatus, 0);
@@ -74,24 +91,24 @@ void LauncherRun::Kill() {
     m_ended = std::chrono::steady_clock::now();
 }
 
-int LauncherRun::ExitCode() const {
+int ProgramRun::ExitCode() const {
     return m_bExited && WIFEXITED(m_waitStatus) ? WEXITSTATUS(m_waitStatus) : -1;
 }
 
-double LauncherRun::Seconds() const {
+double ProgramRun::Seconds() const {
     const auto end = m_bExited ? m_ended : std::chrono::steady_clock::now();
     return std::chrono::duration<double>(end - m_started).count();
 }
 
-std::string LauncherRun::Stdout() const {
+std::string ProgramRun::Stdout() const {
     return ReadFile(m_outputPrefix + ".out");
 }
 
-std::string LauncherRun::Stderr() const {
+std::string ProgramRun::Stderr() const {
     return ReadFile(m_outputPrefix + ".err");
 }
 
-std::vector<std::string> LauncherRun::StderrLines() const {
+std::vector<std::string> ProgramRun::StderrLines() const {
     std::vector<std::string> lines;
     std::istringstream in(Stderr());
     for (std::string line; std::getline(in, line);) {

@@ -1,8 +1,10 @@
-#include "net/HostLookup.h"
+#include "platform/HostLookup.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <sys/socket.h>
+
+namespace platform {
 
 std::optional<in_addr> LookUpIPv4(const std::string& name) {
     if (name.empty()) return std::nullopt;
@@ -16,10 +18,10 @@ std::optional<in_addr> LookUpIPv4(const std::string& name) {
     return address;
 }
 
-std::string SystemLookupIPv4(const std::string& name) {
-    const std::optional<in_addr> address = LookUpIPv4(name);
-    if (!address) return {};
+std::string DottedIPv4(in_addr address) {
     char dotted[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &*address, dotted, sizeof dotted);
+    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
     return dotted;
 }
+
+}  // namespace platform

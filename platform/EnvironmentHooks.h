@@ -1,0 +1,23 @@
+// The environment variables that exist for tests and unattended runs, read in
+// this one place at start-up; docs/linux-platform.md lists them. Nothing else
+// in the launcher reads the environment, apart from the user's folders and
+// PATH.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+struct EnvironmentHooks {
+    // VORN_MOUNTINFO: a mount table read in place of /proc/self/mountinfo.
+    std::string mountInfoPath;
+    // VORN_MESSAGE_TIMEOUT_MS: N > 0 dismisses every dialog after N ms.
+    unsigned messageTimeoutMs = 0;
+    // VORN_OS_CLASS: a digit 0..5 in place of the class from the kernel.
+    std::optional<int> osClass;
+};
+
+EnvironmentHooks ReadEnvironmentHooks();
+
+}  // namespace platform

@@ -1,0 +1,26 @@
+// The temporary download file as the end of the body chain: it holds the
+// resource's bytes from byte 0 on, so its size is where a transfer resumes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "net/BodySink.h"
+#include "platform/FileDescriptor.h"
+
+class TempFileSink final : public IBodySink {
+public:
+    // Opens path for appending, creating it when missing; Opened() tells.
+    explicit TempFileSink(const std::string& path);
+
+    bool Opened() const { return static_cast<bool>(m_fd); }
+    // Bytes the file holds now; 0 when it is not open.
+    int64_t Size() const;
+
+    bool Restart(int64_t offset) override;
+    bool Write(const char* data, size_t size) override;
+    bool Finish() override;
+
+private:
+    platform::UniqueFd m_fd;  // owned by the worker thread
+};
