@@ -7,6 +7,11 @@ set(VORN_UPDATE_URL_BAK "http://up.quorvane-backup.example/update" CACHE STRING 
 set(VORN_HTTPDNS_ENDPOINT "203.0.113.53" CACHE STRING "HTTP-DNS service: IPv4 address, or address:port")
 set(VORN_STATS_URL "http://stats.quorvane.example" CACHE STRING "Statistics service: scheme and host, optional port")
 set(VORN_SERVICE_PAGE_URL "http://service.quorvane.example/im_client/?web_plugin_id=1" CACHE STRING "Customer-service page")
+# The publisher's minisign public key (the base64 line of minisign.pub). With a
+# key, a package is run only when its signature file checks out; empty leaves
+# packages unchecked.
+set(VORN_PACKAGE_PUBKEY "" CACHE STRING "Minisign public key that install packages must be signed with")
+include(${CMAKE_CURRENT_LIST_DIR}/CheckPackagePublicKey.cmake)
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/BuildConstants.h.in
                ${CMAKE_BINARY_DIR}/generated/BuildConstants.h @ONLY)

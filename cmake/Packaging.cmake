@@ -19,5 +19,5 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Installs and starts the Quorvane 3D fishi
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgtk-3-0, libcurl4, fonts-wqy-zenhei | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgtk-3-0, libcurl4, libsodium23, fonts-wqy-zenhei | fonts-noto-cjk")
 include(CPack)
