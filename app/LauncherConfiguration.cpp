@@ -165,19 +165,23 @@ ConfigOutcome SettleLaunchConfig(const std::string& commandLine, const platform:
     config.m_szUpdateUrl = Bounded(services.endpoints.updateUrl, capacity::kUrl);
     config.m_szUpdateUrlBak = Bounded(services.endpoints.updateUrlBak, capacity::kUrl);
 
-    for (auto [url, address] : {std::pair{&config.m_szGamePackUrl, &config.m_szGamePackAddr},
-                                std::pair{&config.m_szGamePackUrlBak, &config.m_szGamePackAddrBak},
-                                std::pair{&config.m_szUpdateUrl, &config.m_szUpdateAddr},
-                                std::pair{&config.m_szUpdateUrlBak, &config.m_szUpdateAddrBak}}) {
-        std::optional<std::string> resolved = ServerAddress(*url, services);
-        if (!resolved) return EarlyEnd{kResolveFailedMessage, true};
-        *address = std::move(*resolved);
-    }
-
     config.m_szPackName = "vorn_ad2.exe";
     config.m_szGameDir = "vorn";
     config.m_szLocalVerFile = "localVer.dat";
     ChooseInstallDirAndMode(settled, services);
+
+    // Only the hosts the chosen job talks to are looked up: an installed game
+    // starts without any lookup, also offline. The update servers are never
+    // asked for anything, so their addresses stay empty.
+    if (config.m_nMode == MODE_INSTALL) {
+        for (auto [url, address] :
+             {std::pair{&config.m_szGamePackUrl, &config.m_szGamePackAddr},
+              std::pair{&config.m_szGamePackUrlBak, &config.m_szGamePackAddrBak}}) {
+            std::optional<std::string> resolved = ServerAddress(*url, services);
+            if (!resolved) return EarlyEnd{kResolveFailedMessage, true};
+            *address = std::move(*resolved);
+        }
+    }
 
     RememberInstallDir(config.m_szInstallDir, services);
     sendLaunchRecord(config.m_nOsClass);

@@ -1,6 +1,7 @@
 #include "net/HttpSocket.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "net/AnswerVerdict.h"
@@ -121,8 +123,7 @@ HttpResult CHttpSocket::ConnectHost() {
     peer.sin_family = AF_INET;
     peer.sin_port = htons(m_nPort);
     peer.sin_addr = address;
-    if (address.s_addr == INADDR_NONE ||
-        connect(m_socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
+    if (address.s_addr == INADDR_NONE || !ConnectWithin(&peer, sizeof peer, m_timeouts.connectMs)) {
         const auto* bytes = reinterpret_cast<const unsigned char*>(&address.s_addr);
         log_write(LOG_ERROR, kModule, "ConnectHost() %s %d.%d.%d.%d connect error isproxy %d",
                   target.c_str(), bytes[0], bytes[1], bytes[2], bytes[3], 0);
@@ -138,6 +139,34 @@ HttpResult CHttpSocket::ConnectHost() {
     }
     m_connectedTo = ConnectionTarget();
     return HttpResult::Ok;
+}
+
+// Without a time-out of its own, a connect to a host that drops the attempt
+// waits for the system's retries (minutes), longer than the controller's
+// watchdog; with it the attempt fails and the next server is asked.
+bool CHttpSocket::ConnectWithin(const void* peer, unsigned peerSize, int timeoutMs) {
+    const int flags = fcntl(m_socket, F_GETFL);
+    if (flags < 0 || fcntl(m_socket, F_SETFL, flags | O_NONBLOCK) != 0) return false;
+    bool connected = connect(m_socket, static_cast<const sockaddr*>(peer), peerSize) == 0;
+    if (!connected && errno == EINPROGRESS) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        pollfd pending{m_socket, POLLOUT, 0};
+        int ready = 0;
+        do {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            ready = poll(&pending, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+        } while (ready < 0 && errno == EINTR);
+        int error = ready == 0 ? ETIMEDOUT : errno;
+        socklen_t size = sizeof error;
+        if (ready > 0 && getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
+            error = errno;
+        }
+        connected = ready > 0 && error == 0;
+        errno = error;
+    }
+    // The requests' own reads and writes block, with their own time-outs.
+    return fcntl(m_socket, F_SETFL, flags) == 0 && connected;
 }
 
 HttpResult CHttpSocket::SendRequest() {

@@ -33,6 +33,7 @@ constexpr int ResultNumber(HttpResult result) {
 }
 
 struct HttpTimeouts {
+    int connectMs = 5000;   // a server that drops connection attempts costs no more
     int receiveMs = 10000;  // between two reads of one answer
 };
 
@@ -69,6 +70,7 @@ private:
     HttpResult GetHttpFileSize();
     HttpResult RecvHttpFile();
 
+    bool ConnectWithin(const void* peer, unsigned peerSize, int timeoutMs);
     bool CanReuseConnection() const;
     bool PeerHasSpoken() const;
     std::string ConnectionTarget() const;

@@ -81,6 +81,7 @@ protected:
         services.endpoints = endpoints;
         services.lookUpIPv4 = [this](const std::string& host) -> std::optional<in_addr> {
             lookups.push_back(host);
+            if (!resolverWorks) return std::nullopt;
             return DottedAddressOnly(host == "dl.test" ? "10.0.0.1" : "10.0.0.2");
         };
         services.acquireLock = [this](const std::string& name) {
@@ -108,6 +109,7 @@ protected:
     TempDir home;
     std::string launcherDir;
     int osClass = 5;
+    bool resolverWorks = true;
     std::map<std::string, uint64_t> freeBytes;
     platform::NamedLockResult lockResult = platform::NamedLockResult::Acquired;
     platform::Endpoints endpoints{"http://dl.test:8080/download",
@@ -141,19 +143,36 @@ TEST_F(LauncherConfigurationTest, LauncherInsideGameFolderLaunchesFromItsParent)
     EXPECT_EQ(installStartTick, 0u);
 }
 
-TEST_F(LauncherConfigurationTest, FixedNamesServerAddressesAndReport) {
+TEST_F(LauncherConfigurationTest, InstallModeResolvesTheTwoDownloadHostsOnly) {
     Settle("PROCPARA=abc");
+    ASSERT_EQ(config.m_nMode, MODE_INSTALL);
     EXPECT_EQ(config.m_szPackName, "vorn_ad2.exe");
     EXPECT_EQ(config.m_szGameDir, "vorn");
     EXPECT_EQ(config.m_szLocalVerFile, "localVer.dat");
     EXPECT_EQ(config.m_szGamePackUrl, "http://dl.test:8080/download");
     EXPECT_EQ(config.m_szGamePackUrlBak, "http://dl-backup.test/download");
-    EXPECT_EQ(lookups,
-              (std::vector<std::string>{"dl.test", "dl-backup.test", "up.test", "up-backup.test"}));
+    EXPECT_EQ(lookups, (std::vector<std::string>{"dl.test", "dl-backup.test"}));
     EXPECT_EQ(config.m_szGamePackAddr, "10.0.0.1");
     EXPECT_EQ(config.m_szGamePackAddrBak, "10.0.0.2");
+    EXPECT_EQ(config.m_szUpdateAddr, "");
+    EXPECT_EQ(config.m_szUpdateAddrBak, "");
     EXPECT_EQ(launchRecords, std::vector<int>{5});
     EXPECT_EQ(config.m_strCmdLine, "PROCPARA=abc");
+}
+
+// An installed game needs no server: nothing is looked up, so it starts when
+// no name can be resolved at all.
+TEST_F(LauncherConfigurationTest, LaunchModeResolvesNothing) {
+    launcherDir = home / "games/vorn";
+    platform::CreateDirectories(launcherDir);
+    InstallGameIn(home / "games");
+    resolverWorks = false;
+    const ConfigOutcome outcome = Settle();
+    ASSERT_TRUE(std::holds_alternative<SettledLaunch>(outcome));
+    EXPECT_EQ(config.m_nMode, MODE_LAUNCH);
+    EXPECT_TRUE(lookups.empty());
+    EXPECT_EQ(config.m_szGamePackAddr, "");
+    EXPECT_EQ(launchRecords, std::vector<int>{5});
 }
 
 TEST_F(LauncherConfigurationTest, StoredDirectoryIsUsedOnlyWhenItHoldsTheGame) {
@@ -293,21 +312,17 @@ TEST_F(LauncherConfigurationTest, RegserverEndsBeforeAnythingIsTouched) {
 // port 9) knows the host: the player is told and the run ends at the service
 // page, before anything is remembered or reported.
 TEST_F(LauncherConfigurationTest, AHostNobodyCanResolveEndsTheRun) {
-    endpoints.gamePackUrl = "http://nowhere.test/download";
-    const auto lookUp = [](const std::string&) -> std::optional<in_addr> { return std::nullopt; };
-    volumes = nullptr;
-    platform::Services services;
-    services.clock = &clock;
-    services.endpoints = endpoints;
-    services.lookUpIPv4 = lookUp;
-    const ConfigOutcome outcome =
-        SettleLaunchConfig("DEBUG=TRUE", services, [this](int os) { launchRecords.push_back(os); });
+    resolverWorks = false;
+    const ConfigOutcome outcome = Settle();
     const EarlyEnd* end = std::get_if<EarlyEnd>(&outcome);
     ASSERT_TRUE(end);
     EXPECT_EQ(end->message, "d+ get ip error");
     EXPECT_TRUE(end->failed);
+    EXPECT_EQ(lookups, std::vector<std::string>{"dl.test"}) << "the first failure ends the run";
+    EXPECT_EQ(clock.sleptMs, 1000u) << "the service is asked again after a pause";
     EXPECT_TRUE(launchRecords.empty());
     EXPECT_FALSE(FileExists(home / "config/game.reg"));
+    EXPECT_TRUE(lockRequests.empty());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "tests/e2e/LoopbackServices.h"
 #include "tests/e2e/WaitUntil.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/SilentListener.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ TEST_F(InstallTest, FirstInstallFetchesThePackageFromThePrimaryAndRunsIt) {
     EXPECT_EQ(requests[0].range, "-");
     EXPECT_EQ(requests[0].status, 200);
     EXPECT_EQ(requests[0].bytesSent, SamplePackageSize());
-    EXPECT_EQ(requests[0].host, "127.0.0.1");
+    EXPECT_EQ(requests[0].host, "localhost");
 }
 
 TEST_F(InstallTest, BackupServesThePackageWhenThePrimaryIsDown) {
@@ -101,6 +102,36 @@ TEST_F(InstallTest, BackupServesThePackageWhenThePrimaryIsDown) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].request, "GET " + PackageTarget() + " HTTP/1.1");
     EXPECT_EQ(requests[0].status, 200);
+}
+
+// A primary that drops connection attempts, like a dead host behind a
+// firewall, costs one attempt: the backup installs the game long before the
+// 15-second watchdog would give up.
+TEST_F(InstallTest, ASilentPrimaryCostsOneAttemptAndTheBackupInstalls) {
+    const SilentListener silentPrimary(PrimaryPort());
+    const auto backup = StartDownloadServer(BackupPort(), packages.Path());
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    ExpectSampleGameInstalled();
+    EXPECT_FALSE(Holds(run->StderrLines(), kNetworkFailedMessage)) << run->Stderr();
+    EXPECT_NE(ReadFile(sandbox.LogPath())
+                  .find("[CHttpSocket]\tConnectHost() 127.0.0.1 127.0.0.1 connect error isproxy 0"),
+              std::string::npos)
+        << ReadFile(sandbox.LogPath());
+    EXPECT_EQ(backup->AccessLog(1).size(), 1u);
+}
+
+// Without a name service the download hosts cannot be found: the player is
+// told, as before, and sent to the service page.
+TEST_F(InstallTest, WithoutANameServiceTheDownloadHostsCannotBeFound) {
+    sandbox.TakeAwayTheResolver();
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_TRUE(Holds(run->StderrLines(), "d+ get ip error")) << run->Stderr();
+    ExpectGaveUp(*run);
 }
 
 TEST_F(InstallTest, KilledLauncherLeavesAPartialPackageThatTheNextRunResumes) {

@@ -74,6 +74,24 @@ TEST(LaunchModeTest, DebugArgumentNeverLoadsTheHostLibrary) {
     EXPECT_FALSE(FileExists(sandbox.HostLogPath()));
 }
 
+// An installed game needs no server: with neither a name service nor the
+// HTTP-DNS service, it starts all the same, with no message and no page.
+TEST(LaunchModeTest, AnInstalledGameStartsWithoutAnyNameService) {
+    LauncherSandbox sandbox;
+    sandbox.InstallSampleGame();
+    sandbox.TakeAwayTheResolver();
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << run->Stderr();
+    EXPECT_EQ(sandbox.GameStarts().size(), 1u);
+    // Every message box is a line on standard error; a failed lookup shows one
+    // before it gives up.
+    EXPECT_EQ(run->Stderr().find("d+ get ip error"), std::string::npos) << run->Stderr();
+    EXPECT_FALSE(FileExists(sandbox.RunMarkerPath()));
+}
+
 TEST(SingleLauncherTest, SecondLauncherIsRefusedWhileTheFirstInstalls) {
     LauncherSandbox sandbox;
     PackageFolder packages;

@@ -135,7 +135,14 @@ std::unique_ptr<ProgramRun> LauncherSandbox::Start(const std::vector<std::string
     const std::string output = m_root / ("runs/run" + std::to_string(++m_runCount));
     // Started from the home folder, as from a desktop entry: the launcher must
     // find its own folder by itself.
-    return std::make_unique<ProgramRun>(LauncherDir() + "/vorn-launcher", args, Environment(),
+    const std::string launcher = LauncherDir() + "/vorn-launcher";
+    if (!m_noResolver) {
+        return std::make_unique<ProgramRun>(launcher, args, Environment(), m_root / "home", output);
+    }
+    MakeFolder(m_root / "resolver");
+    std::vector<std::string> wrapped{m_root / "resolver", launcher};
+    wrapped.insert(wrapped.end(), args.begin(), args.end());
+    return std::make_unique<ProgramRun>(VORN_E2E_PRIVATE_RESOLVER, wrapped, Environment(),
                                          m_root / "home", output);
 }
 

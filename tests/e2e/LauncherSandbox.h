@@ -6,6 +6,7 @@
 //   bin/xdg-open              records the page the launcher opens
 //   mountinfo                 the mount table the launcher reads
 //   records/ runs/            what the stand-ins recorded; the runs' output
+//   resolver/                 the private name service's files, when taken away
 #pragma once
 
 #include <sys/types.h>
@@ -42,6 +43,9 @@ public:
     void InstallSampleGame();
     // Sets an environment variable for the runs started afterwards.
     void SetEnvironment(const std::string& name, const std::string& value);
+    // Runs started afterwards have a name service of their own that knows no
+    // name, as on a machine without a network (tests/support/PrivateResolver.h).
+    void TakeAwayTheResolver() { m_noResolver = true; }
 
     // Starts the launcher with these arguments.
     std::unique_ptr<ProgramRun> Start(const std::vector<std::string>& args);
@@ -76,5 +80,6 @@ private:
 
     TempDir m_root;
     std::vector<std::string> m_extraEnvironment;  // "NAME=value", later ones win
+    bool m_noResolver = false;
     int m_runCount = 0;
 };

@@ -12,7 +12,7 @@ struct UrlParts {
     std::string path;
 };
 
-// "http://127.0.0.1:47180/download" → port 47180, path "/download".
+// "http://localhost:47180/download" → port 47180, path "/download".
 UrlParts SplitUrl(const std::string& url) {
     const size_t authority = url.find("://");
     if (authority == std::string::npos) throw std::invalid_argument("not a URL: " + url);

@@ -16,6 +16,7 @@
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/LoopbackPort.h"
 #include "tests/support/PythonServer.h"
+#include "tests/support/SilentListener.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestServices.h"
 
@@ -347,6 +348,26 @@ TEST(HttpSocketSetupTest, FailsBeforeSendingWithTheStepsCode) {
                                std::to_string(UnusedLoopbackPort()) + "/" + std::string(258, 'p'),
                            "127.0.0.1", 0, nullptr),
         HttpResult::NoConnection);
+}
+
+// A server that drops connection attempts costs the connect time-out, not the
+// system's own retries; the next request may go elsewhere.
+TEST(HttpSocketConnectTest, ASilentServerFailsAfterTheConnectTimeOut) {
+    SilentListener silent;
+    RecordingSink sink;
+    const platform::Services services = TestServices();
+    CHttpSocket client(&sink, services, HttpTimeouts{300, 10000});
+    testing::internal::CaptureStdout();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.RequestFile("http://127.0.0.1:" + std::to_string(silent.Port()) + "/x", "",
+                                 0, nullptr),
+              HttpResult::NoConnection);
+    const auto waited = std::chrono::steady_clock::now() - started;
+    fflush(stdout);
+    EXPECT_THAT(testing::internal::GetCapturedStdout(),
+                HasSubstr("ConnectHost() 127.0.0.1 127.0.0.1 connect error isproxy 0"));
+    // The system would retry for minutes; a bound far above 300 ms still tells.
+    EXPECT_LT(waited, std::chrono::seconds(20));
 }
 
 }  // namespace

@@ -1,0 +1,63 @@
+#include "tests/support/PrivateResolver.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "tests/support/TempDir.h"
+
+namespace {
+
+std::string Failure(const std::string& what) {
+    return what + ": " + strerror(errno);
+}
+
+bool WriteProcFile(const std::string& path, const std::string& text) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    close(fd);
+    return written;
+}
+
+// Root may make a mount namespace at once; anyone else first a user namespace
+// in which they are root.
+std::string EnterMountNamespace() {
+    if (unshare(CLONE_NEWNS) == 0) return "";
+    const uid_t uid = getuid();
+    const gid_t gid = getgid();
+    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return Failure("unshare");
+    if (!WriteProcFile("/proc/self/setgroups", "deny") ||
+        !WriteProcFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+        !WriteProcFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1")) {
+        return Failure("user namespace maps");
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string EnterPrivateResolver(const std::string& folder, const std::string& hosts) {
+    const std::string files[][2] = {
+        {folder + "/hosts", hosts},
+        {folder + "/resolv.conf", "nameserver 127.0.0.1\noptions timeout:1 attempts:1\n"},
+        {folder + "/nsswitch.conf", "hosts: files dns\n"},
+    };
+    for (const auto& [path, text] : files) WriteFile(path, text);
+    if (std::string error = EnterMountNamespace(); !error.empty()) return error;
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        return Failure("private mounts");
+    }
+    for (const char* name : {"hosts", "resolv.conf", "nsswitch.conf"}) {
+        const std::string source = folder + "/" + name;
+        const std::string target = std::string("/etc/") + name;
+        if (mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+            return Failure("bind " + target);
+        }
+    }
+    return "";
+}
