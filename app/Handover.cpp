@@ -67,18 +67,21 @@ void Handover::RunPackage() {
     if (m_watcher.joinable()) m_watcher.join();
     m_watcher = std::thread(&Handover::WatchInstaller, this);
     m_host.PostHideWindow();
+    if (m_services.holdHandOver) {
+        m_services.holdHandOver([this] { return m_host.Config().m_nMode != MODE_INSTALL; });
+    }
 }
 
 void Handover::LaunchGame() {
     const LaunchConfig& config = m_host.Config();
     const std::string parameters = GameParameters(config.m_strCmdLine, getpid());
     if (config.m_nMode == MODE_LAUNCH) {
-        // The game's path goes whole as the program; only the parameters are
-        // split into arguments.
-        const std::optional<pid_t> game =
-            m_services.spawn(GameExecutablePath(config.m_szInstallDir, config.m_szGameDir),
-                             platform::SplitCommandLine(parameters),
-                             config.m_szInstallDir + "/" + config.m_szGameDir);
+        // Started by its content, as the package is: a Windows game through
+        // wine. The game's path goes whole; only the parameters are split
+        // into arguments.
+        const std::optional<pid_t> game = m_services.runThroughAssociation(
+            GameExecutablePath(config.m_szInstallDir, config.m_szGameDir),
+            platform::SplitCommandLine(parameters), config.m_szInstallDir + "/" + config.m_szGameDir);
         DeleteRunMarker();
         if (!game) m_services.openUrl(m_services.endpoints.servicePageUrl);
     }

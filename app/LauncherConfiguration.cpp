@@ -12,6 +12,7 @@ namespace {
 
 constexpr const char* kInstallDirValue = "QuorvaneInstallDic";
 constexpr const char* kLaunchLockName = "Launch";
+constexpr const char* kRunMarkerName = "/load_vorn_temp";
 
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() &&
@@ -43,15 +44,12 @@ std::string CandidateFromCurrentDir(const LaunchConfig& config,
 }
 
 // Creates every missing directory up to the last "/" of path and opens the
-// file for appending. The handle stays open for the life of the process, as
-// the probe is meant to hold the volume.
+// file for appending, never through a symbolic link. The handle stays open
+// for the life of the process, as the probe is meant to hold the volume.
 bool ProbeWritable(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0) platform::CreateDirectories(path.substr(0, slash));
-    FILE* probe = fopen(path.c_str(), "ab+");
-    if (!probe) return false;
-    fcntl(fileno(probe), F_SETFD, FD_CLOEXEC);
-    return true;
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644) >= 0;
 }
 
 std::string WithoutTrailingSlash(std::string path) {
@@ -71,7 +69,9 @@ std::string ScanInstallDrive(int osClass, const platform::Services& services) {
         // root, with enough room and a probe file that can be written.
         for (const platform::Volume& volume : services.volumes->FixedVolumes()) {
             const std::string root = WithoutTrailingSlash(volume.mountPoint);
-            if (root == services.systemRoot) continue;
+            if (root == services.systemRoot || !capacity::Fits(root, capacity::kInstallDir)) {
+                continue;
+            }
             const auto freeBytes = services.volumes->FreeBytes(volume.mountPoint);
             if (!freeBytes || *freeBytes < kMinimumFreeBytes) continue;
             if (ProbeWritable(root + "/vornTemp")) {
@@ -83,14 +83,16 @@ std::string ScanInstallDrive(int osClass, const platform::Services& services) {
     if (chosen.empty()) chosen = services.fallbackInstallRoot;
 
     const std::string installDir = oldSystem ? chosen + "/vorn_dir" : chosen;
-    // The fallback folder may not exist yet; the run marker goes into it.
-    platform::CreateDirectories(installDir);
+    // The fallback folder may not exist yet; the run marker goes into it. One
+    // too long to be used is left alone.
+    if (capacity::Fits(installDir, capacity::kInstallDir)) platform::CreateDirectories(installDir);
     return installDir;
 }
 
 namespace {
 
 constexpr const char* kResolveFailedMessage = "d+ get ip error";
+const std::string kFolderTooLongMessage = "安装目录的路径太长,无法安装游戏: ";
 
 // The address of the URL's host, or nothing when the lookup failed for good.
 std::optional<std::string> ServerAddress(const std::string& url,
@@ -101,8 +103,10 @@ std::optional<std::string> ServerAddress(const std::string& url,
 }
 
 // The install directory and the mode: a stored directory that holds the
-// game, the launcher's own candidate, or a scan of the volumes.
-void ChooseInstallDirAndMode(SettledLaunch& settled, const platform::Services& services) {
+// game, the launcher's own candidate, or a scan of the volumes. Returns the
+// folder the scan came to when it is too long to be used.
+std::optional<std::string> ChooseInstallDirAndMode(SettledLaunch& settled,
+                                                   const platform::Services& services) {
     LaunchConfig& config = settled.config;
     config.m_szInstallDir =
         Bounded(CandidateFromCurrentDir(config, services), capacity::kInstallDir);
@@ -124,16 +128,18 @@ void ChooseInstallDirAndMode(SettledLaunch& settled, const platform::Services& s
     }
     if (found) {
         config.m_nMode = MODE_LAUNCH;
-        return;
+        return std::nullopt;
     }
-    config.m_szInstallDir =
-        Bounded(ScanInstallDrive(config.m_nOsClass, services), capacity::kInstallDir);
+    const std::string scanned = ScanInstallDrive(config.m_nOsClass, services);
+    if (!capacity::Fits(scanned, capacity::kInstallDir)) return scanned;
+    config.m_szInstallDir = scanned;
     if (GameInstalledIn(config.m_szInstallDir, config)) {
         config.m_nMode = MODE_LAUNCH;
     } else {
         settled.installStartTick = services.clock->TickMs();
         config.m_nMode = MODE_INSTALL;
     }
+    return std::nullopt;
 }
 
 void RememberInstallDir(const std::string& installDir, const platform::Services& services) {
@@ -168,7 +174,10 @@ ConfigOutcome SettleLaunchConfig(const std::string& commandLine, const platform:
     config.m_szPackName = "vorn_ad2.exe";
     config.m_szGameDir = "vorn";
     config.m_szLocalVerFile = "localVer.dat";
-    ChooseInstallDirAndMode(settled, services);
+    // Without a usable folder every file would land at the file system's root.
+    if (const std::optional<std::string> tooLong = ChooseInstallDirAndMode(settled, services)) {
+        return EarlyEnd{kFolderTooLongMessage + *tooLong, false};
+    }
 
     // Only the hosts the chosen job talks to are looked up: an installed game
     // starts without any lookup, also offline. The update servers are never
@@ -190,11 +199,14 @@ ConfigOutcome SettleLaunchConfig(const std::string& commandLine, const platform:
         return EarlyEnd{"游戏正在下载安装中！", false};
     }
 
-    config.m_szRunMarker = Bounded(config.m_szInstallDir + "/load_vorn_temp", capacity::kRunMarker);
-    if (config.m_szRunMarker.empty()) return settled;
+    // An install directory that fits its field always leaves room for the
+    // marker's name, so every run has its marker and its second-launcher check.
+    static_assert(capacity::kInstallDir + std::char_traits<char>::length(kRunMarkerName) <=
+                  capacity::kRunMarker);
+    config.m_szRunMarker = config.m_szInstallDir + kRunMarkerName;
     if (access(config.m_szRunMarker.c_str(), F_OK) != 0) {
-        const int fd =
-            open(config.m_szRunMarker.c_str(), O_CREAT | O_TRUNC | O_RDONLY | O_CLOEXEC, 0644);
+        const int fd = open(config.m_szRunMarker.c_str(),
+                            O_CREAT | O_TRUNC | O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd >= 0) close(fd);
     } else if (config.m_nMode != MODE_INSTALL && !TakeLaunchLock(settled, services)) {
         return EarlyEnd{"游戏正在下载更新中！", false};

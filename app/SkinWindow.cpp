@@ -26,6 +26,19 @@ gboolean QueueDraw(gpointer window) {
 
 }  // namespace
 
+void SkinWindow::UseIconForAllWindows(const std::string& png) {
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
+    if (!loader) return;
+    const auto* bytes = reinterpret_cast<const guchar*>(png.data());
+    if (gdk_pixbuf_loader_write(loader, bytes, png.size(), nullptr) &&
+        gdk_pixbuf_loader_close(loader, nullptr)) {
+        gtk_window_set_default_icon(gdk_pixbuf_loader_get_pixbuf(loader));
+    } else {
+        gdk_pixbuf_loader_close(loader, nullptr);
+    }
+    g_object_unref(loader);
+}
+
 SkinWindow::~SkinWindow() {
     MutexLock guard(m_frameLock);
     if (m_frame) cairo_surface_destroy(m_frame);

@@ -7,10 +7,16 @@
 #include <cairo.h>
 #include <gtk/gtk.h>
 
+#include <string>
+
 #include "support/Mutex.h"
 
 class SkinWindow {
 public:
+    // Main thread, once GTK is up: the icon (PNG bytes) of every window the
+    // launcher opens from then on, the globe and the message boxes alike.
+    static void UseIconForAllWindows(const std::string& png);
+
     SkinWindow() = default;
     ~SkinWindow();
     SkinWindow(const SkinWindow&) = delete;

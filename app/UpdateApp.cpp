@@ -21,19 +21,20 @@ namespace {
 
 // The services of this run: the system's, the build's servers and the
 // reports' hardware address. Built once, after the working directory is the
-// launcher's own.
+// launcher's own, and never destroyed: threads may still use them while the
+// process ends.
 const platform::Services& LauncherServices(const platform::EnvironmentHooks& hooks) {
-    static const platform::Services services = [&hooks] {
-        platform::Services system = platform::SystemServices(hooks);
-        system.endpoints = platform::Endpoints{
+    static const auto* services = [&hooks] {
+        auto* system = new platform::Services(platform::SystemServices(hooks));
+        system->endpoints = platform::Endpoints{
             build::kGamePackUrl,    build::kGamePackUrlBak,  build::kUpdateUrl,
             build::kUpdateUrlBak,   build::kHttpDnsEndpoint, build::kStatsUrl,
             build::kServicePageUrl,
         };
-        system.macText = telemetry::GetMacText;
+        system->macText = telemetry::GetMacText;
         return system;
     }();
-    return services;
+    return *services;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "app/LauncherConfiguration.h"
 #include "platform/MessageBox.h"
 #include "skin/RenderSkin.h"
+#include "skin/SkinBundle.h"
 #include "skin/SkinImages.h"
 #include "telemetry/LaunchRecord.h"
 #include "telemetry/TrackingEvents.h"
@@ -85,6 +86,8 @@ void CUpdateDlg::DoModal() {
 
 void CUpdateDlg::OnInitDialog() {
     if (m_hasDisplay) {
+        std::string icon;
+        if (ReadSkinResource(kWindowIconResource, icon)) SkinWindow::UseIconForAllWindows(icon);
         m_font = SelectSkinFont(m_config.m_nOsClass);
         InstallSkinFontAliases();
         LoadSkinImages(this);
@@ -123,12 +126,14 @@ void CUpdateDlg::StartUpdate() {
         MutexLock guard(m_workerLock);
         previous = m_pWorker.get();
     }
-    if (previous && previous->Running()) {
-        // A worker must never be destroyed while its thread runs; a second
-        // start request (a host that says "ready" twice) is refused.
+    if (previous && previous->Running() && !previous->HandedOver()) {
+        // A worker must never be destroyed while its thread runs; a start
+        // while one still works (a host that says "ready" twice) is refused.
         fprintf(stderr, "vorn-launcher: the update is already running\n");
         return;
     }
+    // A worker that has handed over only has to return from Finish: wait for
+    // it (the installer watcher comes here when a quick installer has ended).
     if (previous) previous->Join();
     // Prepared outside m_workerLock: preparing may show a message box, which
     // waits for the main thread, and the main thread's watchdog takes that lock.
@@ -179,6 +184,10 @@ void CUpdateDlg::EndProcess() {
 
 void CUpdateDlg::ShowMessage(const std::string& text, platform::MessageIcon icon) {
     platform::ShowMessageBox(text, icon);
+}
+
+void CUpdateDlg::ReleaseLaunchLock() {
+    m_launchLock.holder.Close();
 }
 
 void CUpdateDlg::QuitMainLoop() {

@@ -55,6 +55,7 @@ public:
     const std::string& CommandLine() const override { return m_config.m_strCmdLine; }
     void DeleteRunMarker() override { m_handover.DeleteRunMarker(); }
     void ShowWindowAsync(bool show) override { m_window.PostShow(show); }
+    void ReleaseLaunchLock() override;
     void QuitMainLoop() override;
     void EndProcess() override;
 
@@ -70,7 +71,8 @@ private:
 
     const platform::Services& m_services;  // read-only
     LaunchConfig m_config;                 // written by the constructor; later only m_nMode changes
-    // The single-launcher lock, when taken; held until the process ends.
+    // The single-launcher lock, when taken: held until the process ends, or
+    // released by the host link's thread for a successor.
     platform::NamedLock m_launchLock;
     StatusChannel m_status;  // owns m_lock and the status texts
     // 1 when the command line names a DEBUG setting; written once by the main

@@ -109,6 +109,8 @@ void CHostLink::OnHostMessage(uint32_t, uint32_t, const void* msg) {
             m_owner.ShowWindowAsync(false);
             break;
         case HostCommand::Kind::Relaunch:
+            // The successor must not find its predecessor still holding the lock.
+            m_owner.ReleaseLaunchLock();
             // A relaunch that fails to start still stops the link and ends the loop.
             RelaunchSelf(command.relaunchText.c_str());
             if (m_pPlatform) m_pPlatform->Stop();

@@ -19,6 +19,9 @@ public:
     virtual void StartUpdate() = 0;
     // Called on the library's threads; the owner posts them to the main loop.
     virtual void ShowWindowAsync(bool show) = 0;
+    // Lets go of the single-launcher lock so that a successor started now can
+    // take it. Called on the library's thread, just before the restart.
+    virtual void ReleaseLaunchLock() = 0;
     virtual void QuitMainLoop() = 0;
     // Ends the process at once with exit code 0 (platform::TerminateSelf in
     // the launcher). Called on the main thread; the link does nothing more

@@ -32,6 +32,7 @@ EnvironmentHooks ReadEnvironmentHooks() {
     hooks.mountInfoPath = Variable("VORN_MOUNTINFO");
     hooks.messageTimeoutMs = Milliseconds(Variable("VORN_MESSAGE_TIMEOUT_MS"));
     hooks.osClass = SingleDigitClass(Variable("VORN_OS_CLASS"));
+    hooks.holdHandOver = Variable("VORN_HOLD_HANDOVER") == "1";
     return hooks;
 }
 

@@ -16,6 +16,9 @@ struct EnvironmentHooks {
     unsigned messageTimeoutMs = 0;
     // VORN_OS_CLASS: a digit 0..5 in place of the class from the kernel.
     std::optional<int> osClass;
+    // VORN_HOLD_HANDOVER=1: the worker that started the install package waits
+    // inside its hand-over until the launcher has moved on after the package.
+    bool holdHandOver = false;
 };
 
 EnvironmentHooks ReadEnvironmentHooks();

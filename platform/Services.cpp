@@ -14,6 +14,18 @@ namespace platform {
 
 namespace {
 
+// Polls released() and then gives whoever released it time to act; bounded so
+// that a test can never hang on it.
+void HoldUntilReleased(const std::function<bool()>& released) {
+    constexpr unsigned kPollMs = 10;
+    constexpr unsigned kLongestHoldMs = 60000;
+    constexpr unsigned kActMs = 500;
+    for (unsigned held = 0; !released() && held < kLongestHoldMs; held += kPollMs) {
+        SystemClock().SleepMs(kPollMs);
+    }
+    SystemClock().SleepMs(kActMs);
+}
+
 std::string CurrentDirectory() {
     char buffer[4096];
     return getcwd(buffer, sizeof buffer) ? buffer : "";
@@ -22,12 +34,12 @@ std::string CurrentDirectory() {
 }  // namespace
 
 Services SystemServices(const EnvironmentHooks& hooks) {
-    // Live as long as the process: every part may hold on to them.
-    static const std::unique_ptr<IVolumes> volumes = SystemVolumes(hooks.mountInfoPath);
+    // Never destroyed: every part may hold on to them while the process ends.
+    static IVolumes* const volumes = SystemVolumes(hooks.mountInfoPath).release();
 
     Services services;
     services.clock = &SystemClock();
-    services.volumes = volumes.get();
+    services.volumes = volumes;
     services.openSettings = [] { return OpenUserSettings(); };
     services.lookUpIPv4 = LookUpIPv4;
     services.spawn = [](const std::string& program, const std::vector<std::string>& args,
@@ -41,6 +53,7 @@ Services SystemServices(const EnvironmentHooks& hooks) {
     services.terminateSelf = [] { TerminateSelf(); };
     services.openUrl = OpenUrl;
     services.acquireLock = AcquireNamedLock;
+    if (hooks.holdHandOver) services.holdHandOver = HoldUntilReleased;
     services.osClass = hooks.osClass.value_or(CurrentOsClass());
     services.executablePath = ExecutablePath();
     services.startDirectory = CurrentDirectory();

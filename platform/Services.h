@@ -62,6 +62,10 @@ struct Services {
     std::function<NamedLock(const std::string& name)> acquireLock;
     // The hardware address text that reports carry.
     std::function<std::string()> macText;
+    // Tests only (VORN_HOLD_HANDOVER): keeps the worker that started the
+    // install package inside its hand-over until released() holds, so that it
+    // is still there when the package has ended. Empty in a normal run.
+    std::function<void(const std::function<bool()>& released)> holdHandOver;
 
     // Facts of this run.
     int osClass = 0;

@@ -81,6 +81,14 @@ std::string MakeAbsolute(const std::string& path) {
     return (error ? std::filesystem::path(path) : absolute).lexically_normal().string();
 }
 
+// A root that other users may write (a shared disk, mode 1777 like /tmp) is no
+// place to install a program this player will run: anyone could plant files
+// there, or links where the launcher writes.
+bool OthersMayWrite(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) != 0 || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
 bool IsPathPrefix(const std::string& mountPoint, const std::string& path) {
     if (mountPoint == "/") return true;
     return path.starts_with(mountPoint) &&
@@ -133,7 +141,7 @@ private:
             if (!entry.device.starts_with("/dev/")) return false;
             if (!m_trustDevices && IsRemovableBlockDevice(entry.device)) return false;
         }
-        return access(entry.mountPoint.c_str(), W_OK) == 0;
+        return access(entry.mountPoint.c_str(), W_OK) == 0 && !OthersMayWrite(entry.mountPoint);
     }
 
     const std::string m_mountInfoPath;

@@ -1,10 +1,12 @@
 // The resource bundle linked into the launcher: the pictures under
-// /vorn/skin/<id>.png and the font alias file.
+// /vorn/skin/<id>.png, the game's icon and the font alias file.
 #pragma once
 
 #include <string>
 
 inline constexpr const char* kFontAliasResource = "/vorn/fonts/vorn-fonts.conf";
+// The icon of the desktop entry, for the launcher's windows.
+inline constexpr const char* kWindowIconResource = "/vorn/icons/launcher.png";
 
 // The bytes stored at path, or false when the bundle has no such entry.
 bool ReadSkinResource(const std::string& path, std::string& bytes);

@@ -29,6 +29,7 @@ public:
 }  // namespace
 
 const IClock& SystemClock() {
-    static const SystemClockImpl clock;
-    return clock;
+    // Never destroyed: threads may still read it while the process ends.
+    static const auto* clock = new SystemClockImpl;
+    return *clock;
 }

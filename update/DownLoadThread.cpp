@@ -65,7 +65,7 @@ void DownLoadThread::Run() {
     if (!m_bReady) return;
     switch (m_nMode) {
         case MODE_LAUNCH:
-            m_host.Finish(false);
+            HandOver(false);
             break;
         case MODE_INSTALL:
             RunPackageJob();
@@ -82,7 +82,12 @@ void DownLoadThread::FinishWithoutTransfer() {
     StatusChannel& status = m_host.Status();
     status.SetStatusText("版本更新检查完成", "", false);
     status.SetSizeText("", true);
-    m_host.Finish(false);
+    HandOver(false);
+}
+
+void DownLoadThread::HandOver(bool failed) {
+    m_bHandedOver = true;
+    m_host.Finish(failed);
 }
 
 void DownLoadThread::OnRecvData(const void* /*data*/, int32_t /*length*/, int64_t received,
@@ -119,6 +124,5 @@ void DownLoadThread::OnFileSize(int64_t contentLength) {
         SpaceShortageMessage(*m_services.volumes, m_host.Config().m_szInstallDir, contentLength);
     if (!shortage) return;
     m_host.ShowMessage(*shortage);
-    m_bHandedOver = true;
-    m_host.Finish(true);
+    HandOver(true);
 }

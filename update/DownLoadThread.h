@@ -4,6 +4,7 @@
 // Finish as the last thing it does.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -47,6 +48,9 @@ public:
     // Body bytes the worker's HTTP client has received over its life; any
     // thread may read it.
     int64_t TotalRecv() const;
+    // True once the worker has called the controller's Finish: its thread
+    // only returns from there on. Any thread may ask.
+    bool HandedOver() const { return m_bHandedOver.load(); }
 
     void OnRecvData(const void* data, int32_t length, int64_t received,
                     int64_t contentLength) override;
@@ -58,6 +62,8 @@ protected:
 private:
     void RunPackageJob();
     void FinishWithoutTransfer();
+    // The worker's last act: the controller's Finish.
+    void HandOver(bool failed);
     DownloadOutcome DownLoadFile(const std::string& name);
     DownloadOutcome MoveIntoPlace(const std::string& tempPath, const std::string& targetPath);
     void AdvanceServer();
@@ -90,8 +96,8 @@ private:
     std::unique_ptr<CHttpSocket> m_pHttp;
     ErrorHeadDump m_errorHeads;  // worker thread only
 
-    // Set when the worker has handed over in the middle of a transfer (the
-    // install volume is too small); nothing more is reported or handed over
-    // afterwards.
-    bool m_bHandedOver = false;  // worker thread only
+    // Set by the worker thread when it calls Finish, also in the middle of a
+    // transfer (the install volume is too small): nothing more is reported or
+    // handed over afterwards. Read by the thread that starts the next worker.
+    std::atomic<bool> m_bHandedOver{false};
 };

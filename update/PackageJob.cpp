@@ -11,7 +11,7 @@ void DownLoadThread::RunPackageJob() {
         m_host.ShowMessage("下载游戏安装包失败!请重新尝试");
         m_host.ShowMessage(m_szFileName);
         m_host.ShowMessage(std::to_string(OutcomeNumber(outcome)));
-        m_host.Finish(true);
+        HandOver(true);
         return;
     }
     // The game's version file belongs to the previous install.
@@ -19,5 +19,5 @@ void DownLoadThread::RunPackageJob() {
     StatusChannel& status = m_host.Status();
     status.SetStatusText("正在安装游戏", "", false);
     status.SetSizeText("", true);
-    m_host.Finish(false);
+    HandOver(false);
 }

@@ -29,7 +29,12 @@ bool SameLocalDay(time_t a, time_t b) {
 }  // namespace
 
 void DiscardStaleTemp(const std::string& path, time_t now) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat link {};
+    if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        unlink(path.c_str());  // the link goes, what it points to stays
+        return;
+    }
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return;
     const std::optional<time_t> created = CreationTime(fd);
     close(fd);

@@ -1,13 +1,24 @@
 #include "update/TempFileSink.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 TempFileSink::TempFileSink(const std::string& path)
-    : m_fd(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0644)) {}
+    : m_fd(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                0644)) {
+    if (!m_fd) return;
+    // One writer at a time: a launcher that takes over from one that is still
+    // ending (a restart from the host) waits until the other has let go.
+    int locked;
+    do {
+        locked = flock(m_fd.Get(), LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) m_fd.Close();
+}
 
 int64_t TempFileSink::Size() const {
     struct stat info {};

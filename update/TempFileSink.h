@@ -10,7 +10,9 @@
 
 class TempFileSink final : public IBodySink {
 public:
-    // Opens path for appending, creating it when missing; Opened() tells.
+    // Opens path for appending, creating it when missing, never through a
+    // symbolic link, and waits until no other process writes it; Opened()
+    // tells.
     explicit TempFileSink(const std::string& path);
 
     bool Opened() const { return static_cast<bool>(m_fd); }

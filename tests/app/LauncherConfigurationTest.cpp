@@ -50,6 +50,7 @@ protected:
         int id = 30;
         for (const std::string& mountPoint : mountPoints) {
             platform::CreateDirectories(mountPoint);
+            chmod(mountPoint.c_str(), 0755);  // the player's own, whatever the umask
             table += std::to_string(id) + " 22 8:" + std::to_string(id) + " / " + mountPoint +
                      " rw,relatime - ext4 /dev/sdb" + std::to_string(id) + " rw\n";
             ++id;
@@ -92,7 +93,8 @@ protected:
         services.systemRoot = SystemRoot();
         services.startDirectory = launcherDir;
         services.executablePath = launcherDir + "/vorn-launcher";
-        services.fallbackInstallRoot = home / "data/Velmora";
+        services.fallbackInstallRoot =
+            fallbackOverride.empty() ? home / "data/Velmora" : fallbackOverride;
         ConfigOutcome outcome = SettleLaunchConfig(commandLine, services,
                                                    [this](int os) { launchRecords.push_back(os); });
         if (SettledLaunch* settled = std::get_if<SettledLaunch>(&outcome)) {
@@ -110,6 +112,7 @@ protected:
     std::string launcherDir;
     int osClass = 5;
     bool resolverWorks = true;
+    std::string fallbackOverride;  // the data folder's, when not empty
     std::map<std::string, uint64_t> freeBytes;
     platform::NamedLockResult lockResult = platform::NamedLockResult::Acquired;
     platform::Endpoints endpoints{"http://dl.test:8080/download",
@@ -203,6 +206,23 @@ TEST_F(LauncherConfigurationTest, StoredDirectoryTooLongForItsFieldIsPassedOver)
     EXPECT_EQ(config.m_nMode, MODE_INSTALL);
     EXPECT_EQ(config.m_szInstallDir, home / "data/Velmora");
     EXPECT_EQ(StoredInstallDir(), home / "data/Velmora");
+}
+
+// A folder that does not fit its field cannot be used: with no volume to take
+// instead, the run ends naming it, and nothing is written anywhere.
+TEST_F(LauncherConfigurationTest, AFallbackTooLongForItsFieldEndsTheRun) {
+    std::string data = home / "data";
+    while (data.size() < 130) data += "/deeper";
+    fallbackOverride = data + "/Velmora";
+    const ConfigOutcome outcome = Settle();
+    const EarlyEnd* end = std::get_if<EarlyEnd>(&outcome);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->message, "安装目录的路径太长,无法安装游戏: " + data + "/Velmora");
+    EXPECT_FALSE(end->failed);
+    EXPECT_FALSE(FileExists(data));
+    EXPECT_FALSE(FileExists(home / "config/game.reg"));
+    EXPECT_TRUE(launchRecords.empty());
+    EXPECT_TRUE(lockRequests.empty());
 }
 
 TEST_F(LauncherConfigurationTest, VolumeNeedsAtLeastTwoGibibytesFree) {

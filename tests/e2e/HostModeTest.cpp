@@ -98,6 +98,31 @@ TEST(HostModeTest, WorkWaitsForTheHostsReadyEvent) {
     EXPECT_NE(ReadFile(sandbox.HostLogPath()).find("sent ready"), std::string::npos);
 }
 
+// The host restarts a launcher that is installing: the successor it starts
+// must find the single-launcher lock free and carry on with the work, even
+// while its predecessor is still busy stopping the platform object.
+TEST(HostModeTest, ARestartedLauncherIsNotTurnedAwayByItsPredecessor) {
+    LauncherSandbox sandbox;
+    PackageFolder packages;
+    const auto primary = StartDownloadServer(PrimaryPort(), packages.Path(), 4 << 20);
+    const auto backup = StartDownloadServer(BackupPort(), packages.Path(), 4 << 20);
+    sandbox.UseHostLibrary("stopdelay 3000\nready\nsleep 1000\nrestart second\n");
+    WriteFile(sandbox.Root() + "/host-script.second", "log " + sandbox.HostLogPath() + "\nready\n");
+
+    const auto run = sandbox.Start({"PROCPARA=first"});
+
+    ASSERT_TRUE(run->WaitForExit(kRunLimit)) << run->Stderr();
+    EXPECT_EQ(run->ExitCode(), 0);
+    // The successor writes to the same output; it installs the game.
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(sandbox.GamePath()); }, kRunLimit))
+        << run->Stderr();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadFile(sandbox.GamePath()) == ReadFile(VORN_E2E_SAMPLE_GAME); }, 10s))
+        << "the package the successor ran was not whole";
+    EXPECT_EQ(run->Stderr().find("游戏正在下载安装中！"), std::string::npos) << run->Stderr();
+    EXPECT_NE(ReadFile(sandbox.HostLogPath()).find("Start(second)"), std::string::npos);
+}
+
 class MissingHostParametersTest : public ::testing::TestWithParam<std::vector<std::string>> {};
 
 TEST_P(MissingHostParametersTest, EndTheLauncherAndRemoveItsMarker) {
@@ -137,6 +162,13 @@ TEST(HostModeTest, GlobeWindowIsUndecoratedOffTheTaskbarAndCannotBeClosed) {
         EXPECT_NEAR(geometry.x, (screen.width - kGlobeWidth) / 2, 1);
         EXPECT_NEAR(geometry.y, (screen.height - kGlobeHeight) / 2, 1);
     }
+    // The game's icon for window lists and task switchers: width, height, then
+    // the pixels of each size.
+    const std::vector<long> icon = CardinalValues(x.Get(), *window, "_NET_WM_ICON");
+    ASSERT_GE(icon.size(), 2u);
+    EXPECT_GT(icon[0], 0);
+    EXPECT_EQ(icon[0], icon[1]) << "the square icon of the desktop entry";
+    EXPECT_GE(icon.size(), 2u + static_cast<size_t>(icon[0] * icon[1]));
     const std::vector<std::string> state = AtomNames(x.Get(), *window, "_NET_WM_STATE");
     EXPECT_NE(std::find(state.begin(), state.end(), "_NET_WM_STATE_SKIP_TASKBAR"), state.end());
     // Motif hints: flags, functions, decorations; the decorations flag is bit 1.

@@ -3,8 +3,10 @@
 // customer-service page.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <regex>
 
 #include "BuildConstants.h"
@@ -132,6 +134,84 @@ TEST_F(InstallTest, WithoutANameServiceTheDownloadHostsCannotBeFound) {
 
     EXPECT_TRUE(Holds(run->StderrLines(), "d+ get ip error")) << run->Stderr();
     ExpectGaveUp(*run);
+}
+
+// A quick installer can end while the worker that started it is still inside
+// its hand-over (held there by the test hook): the launcher waits for that
+// worker instead of refusing the next one, and ends by itself.
+TEST_F(InstallTest, AQuickInstallerStillLetsTheLauncherEnd) {
+    const auto primary = StartDownloadServer(PrimaryPort(), packages.Path());
+    sandbox.SetEnvironment("VORN_HOLD_HANDOVER", "1");
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, 60s);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    ExpectSampleGameInstalled();
+    EXPECT_EQ(run->Stderr().find("the update is already running"), std::string::npos)
+        << run->Stderr();
+}
+
+// A volume root that other users may write is no place for a program this
+// player runs: the scan passes over it for the next volume, and writes nothing
+// there.
+TEST_F(InstallTest, AVolumeOthersCanWriteIsPassedOver) {
+    const auto primary = StartDownloadServer(PrimaryPort(), packages.Path());
+    const std::string shared = sandbox.InstallDir();
+    const std::string own = sandbox.Root() + "/volume2";
+    std::filesystem::create_directories(own);
+    chmod(shared.c_str(), 01777);
+    chmod(own.c_str(), 0755);
+    sandbox.SetFixedVolumes({shared, own});
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    EXPECT_EQ(ReadFile(own + "/vorn/ADPackage/Ostrel.exe"), ReadFile(VORN_E2E_SAMPLE_GAME));
+    EXPECT_TRUE(std::filesystem::is_empty(shared)) << "something was written to the shared root";
+}
+
+// A temporary file planted as a symbolic link is not followed: the file it
+// points to keeps its content, and the package is downloaded whole.
+TEST_F(InstallTest, ATemporaryFilePlantedAsALinkIsNotFollowed) {
+    const auto primary = StartDownloadServer(PrimaryPort(), packages.Path());
+    const std::string precious = sandbox.Root() + "/home/precious.txt";
+    WriteFile(precious, "the player's own file");
+    ASSERT_EQ(symlink(precious.c_str(), sandbox.TempPackagePath().c_str()), 0);
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    EXPECT_EQ(ReadFile(precious), "the player's own file");
+    ExpectSampleGameInstalled();
+    const std::vector<NginxAccess> requests = primary->AccessLog(1);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].range, "-") << "nothing is resumed through the link";
+}
+
+// With no volume and a data folder too long to be used, the launcher says so,
+// naming the folder, and works nowhere: before, every file went to "/". It
+// runs as a user who cannot write "/", and strace shows what it tried.
+TEST_F(InstallTest, AnInstallFolderTooLongEndsWithAMessageAndTouchesNothing) {
+    std::string data = sandbox.Root() + "/data";
+    while (data.size() < 140) data += "/long-folder-name";
+    std::filesystem::create_directories(data);
+    sandbox.SetEnvironment("XDG_DATA_HOME", data);
+    sandbox.SetFixedVolumes({});
+    sandbox.RunUnprivilegedAndTraced();
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    EXPECT_TRUE(Holds(run->StderrLines(), "安装目录的路径太长,无法安装游戏: " + data + "/Velmora"))
+        << run->Stderr();
+    const std::string trace = ReadFile(sandbox.FileTracePath());
+    ASSERT_FALSE(trace.empty()) << "no trace of the run";
+    for (const char* name : {"load_vorn_temp", "0.bak", "vornTemp", "vorn_ad2.exe", "vorn/"}) {
+        EXPECT_EQ(trace.find(std::string("\"/") + name), std::string::npos)
+            << name << " was tried at the root";
+    }
+    EXPECT_FALSE(FileExists(data + "/Velmora")) << "the unusable folder was made";
+    EXPECT_FALSE(FileExists(sandbox.SettingsPath()));
 }
 
 TEST_F(InstallTest, KilledLauncherLeavesAPartialPackageThatTheNextRunResumes) {

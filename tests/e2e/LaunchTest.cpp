@@ -1,6 +1,7 @@
 // Launch mode with the game present, the single-launcher guard and the
 // registration switch, with the real launcher.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -89,6 +90,27 @@ TEST(LaunchModeTest, AnInstalledGameStartsWithoutAnyNameService) {
     // Every message box is a line on standard error; a failed lookup shows one
     // before it gives up.
     EXPECT_EQ(run->Stderr().find("d+ get ip error"), std::string::npos) << run->Stderr();
+    EXPECT_FALSE(FileExists(sandbox.RunMarkerPath()));
+}
+
+// A Windows game is started the way its installer was: through wine, with
+// the same path, parameters and working folder a native game gets.
+TEST(LaunchModeTest, AWindowsGameIsStartedThroughWine) {
+    LauncherSandbox sandbox;
+    std::filesystem::create_directories(std::filesystem::path(sandbox.GamePath()).parent_path());
+    WriteFile(sandbox.GamePath(), std::string("MZ\x90\0windows game", 17));
+    const std::string record = sandbox.Root() + "/records/wine";
+    WriteFile(sandbox.Root() + "/bin/wine",
+              "#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > '" + record +
+                  ".part'\nmv '" + record + ".part' '" + record + "'\n");
+    chmod((sandbox.Root() + "/bin/wine").c_str(), 0755);
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(record); }, 20s)) << run->Stderr();
+    EXPECT_EQ(ReadFile(record), sandbox.InstallDir() + "/vorn\n" + sandbox.GamePath() +
+                                    "\nDEBUG=TRUE,PROCPARA=" + std::to_string(run->Pid()) + "\n");
     EXPECT_FALSE(FileExists(sandbox.RunMarkerPath()));
 }
 

@@ -1,6 +1,7 @@
 #include "tests/e2e/LauncherSandbox.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kSettingsKey = "SOFTWARE\\Velmora\\Quorvane3D";
+constexpr const char* kUnprivilegedUser = "nobody";
 constexpr const char* kMessageTimeoutMs = "200";
 constexpr const char* kGameSeconds = "1";
 // Passed on from the test's own environment: the display and the sanitizers.
@@ -58,10 +60,29 @@ LauncherSandbox::LauncherSandbox(const std::string& launcher) {
     PlaceExecutable(launcher, LauncherDir() + "/vorn-launcher");
     WriteRecordingProgram(m_root / "bin/xdg-open", m_root / "records/opened-page");
     // The root as a real table lists it, and one fixed volume: ours.
-    WriteFile(m_root / "mountinfo",
-              "21 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
-              "88 21 254:16 / " +
-                  InstallDir() + " rw,relatime shared:40 - ext4 /dev/vdb1 rw\n");
+    SetFixedVolumes({InstallDir()});
+}
+
+void LauncherSandbox::SetFixedVolumes(const std::vector<std::string>& mountPoints) {
+    std::string table = "21 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n";
+    int id = 88;
+    for (const std::string& mountPoint : mountPoints) {
+        table += std::to_string(id) + " 21 254:" + std::to_string(id) + " / " + mountPoint +
+                 " rw,relatime shared:40 - ext4 /dev/vdb" + std::to_string(id) + " rw\n";
+        ++id;
+    }
+    WriteFile(m_root / "mountinfo", table);
+}
+
+void LauncherSandbox::RunUnprivilegedAndTraced() {
+    m_unprivilegedAndTraced = true;
+    if (getuid() != 0) return;
+    const passwd* nobody = getpwnam(kUnprivilegedUser);
+    ASSERT_TRUE(nobody);
+    lchown(m_root.Path().c_str(), nobody->pw_uid, nobody->pw_gid);
+    for (const auto& entry : fs::recursive_directory_iterator(m_root.Path())) {
+        lchown(entry.path().c_str(), nobody->pw_uid, nobody->pw_gid);
+    }
 }
 
 LauncherSandbox::~LauncherSandbox() {
@@ -133,21 +154,31 @@ std::vector<std::string> LauncherSandbox::Environment() const {
 
 std::unique_ptr<ProgramRun> LauncherSandbox::Start(const std::vector<std::string>& args) {
     const std::string output = m_root / ("runs/run" + std::to_string(++m_runCount));
+    // The launcher, behind the programs that change the world it runs in.
+    std::vector<std::string> command;
+    if (m_unprivilegedAndTraced) {
+        command = {"/usr/bin/strace", "-f", "-qq", "-e", "trace=%file", "-o", FileTracePath()};
+        if (getuid() == 0) {
+            command.insert(command.end(),
+                           {"/usr/bin/setpriv", std::string("--reuid=") + kUnprivilegedUser,
+                            "--regid=nogroup", "--clear-groups", "--"});
+        }
+    }
+    if (m_noResolver) {
+        MakeFolder(m_root / "resolver");
+        command.insert(command.end(), {VORN_E2E_PRIVATE_RESOLVER, m_root / "resolver"});
+    }
     // Started from the home folder, as from a desktop entry: the launcher must
     // find its own folder by itself.
-    const std::string launcher = LauncherDir() + "/vorn-launcher";
-    if (!m_noResolver) {
-        return std::make_unique<ProgramRun>(launcher, args, Environment(), m_root / "home", output);
-    }
-    MakeFolder(m_root / "resolver");
-    std::vector<std::string> wrapped{m_root / "resolver", launcher};
-    wrapped.insert(wrapped.end(), args.begin(), args.end());
-    return std::make_unique<ProgramRun>(VORN_E2E_PRIVATE_RESOLVER, wrapped, Environment(),
-                                         m_root / "home", output);
+    command.push_back(LauncherDir() + "/vorn-launcher");
+    command.insert(command.end(), args.begin(), args.end());
+    const std::string program = command.front();
+    command.erase(command.begin());
+    return std::make_unique<ProgramRun>(program, command, Environment(), m_root / "home", output);
 }
 
 std::unique_ptr<ProgramRun> LauncherSandbox::RunToEnd(const std::vector<std::string>& args,
-                                                       std::chrono::milliseconds limit) {
+                                                      std::chrono::milliseconds limit) {
     std::unique_ptr<ProgramRun> run = Start(args);
     if (!run->WaitForExit(limit)) {
         run->Kill();

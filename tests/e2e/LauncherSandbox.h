@@ -46,13 +46,22 @@ public:
     // Runs started afterwards have a name service of their own that knows no
     // name, as on a machine without a network (tests/support/PrivateResolver.h).
     void TakeAwayTheResolver() { m_noResolver = true; }
+    // Writes the mount table anew: the system root and these fixed volumes,
+    // in this order.
+    void SetFixedVolumes(const std::vector<std::string>& mountPoints);
+    // Runs started afterwards run as a user who cannot write the system's
+    // folders (nobody, when the tests run as root; the sandbox becomes that
+    // user's) and under strace, which records every file system call in
+    // FileTracePath().
+    void RunUnprivilegedAndTraced();
+    std::string FileTracePath() const { return m_root / "records/file-trace"; }
 
     // Starts the launcher with these arguments.
     std::unique_ptr<ProgramRun> Start(const std::vector<std::string>& args);
     // Starts it and waits for its end; a launcher that outlives limit is
     // killed and fails the test.
     std::unique_ptr<ProgramRun> RunToEnd(const std::vector<std::string>& args,
-                                          std::chrono::milliseconds limit);
+                                         std::chrono::milliseconds limit);
 
     const std::string& Root() const { return m_root.Path(); }
     std::string LauncherDir() const { return m_root / "launcher"; }
@@ -81,5 +90,6 @@ private:
     TempDir m_root;
     std::vector<std::string> m_extraEnvironment;  // "NAME=value", later ones win
     bool m_noResolver = false;
+    bool m_unprivilegedAndTraced = false;
     int m_runCount = 0;
 };

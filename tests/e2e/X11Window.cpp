@@ -6,6 +6,9 @@
 
 namespace {
 
+// Enough 32-bit items for the largest property read: an icon of 256 x 256.
+constexpr long kMaxPropertyItems = 2 + 256 * 256;
+
 // The items of a property of the given type and 32-bit format.
 std::vector<long> PropertyItems(Display* display, Window window, const char* property, Atom type) {
     Atom actualType = None;
@@ -14,9 +17,9 @@ std::vector<long> PropertyItems(Display* display, Window window, const char* pro
     unsigned long remaining = 0;
     unsigned char* data = nullptr;
     std::vector<long> items;
-    if (XGetWindowProperty(display, window, XInternAtom(display, property, False), 0, 1024, False,
-                           type, &actualType, &actualFormat, &count, &remaining,
-                           &data) == Success &&
+    if (XGetWindowProperty(display, window, XInternAtom(display, property, False), 0,
+                           kMaxPropertyItems, False, type, &actualType, &actualFormat, &count,
+                           &remaining, &data) == Success &&
         data) {
         // Xlib hands 32-bit items over as longs.
         if (actualFormat == 32) {

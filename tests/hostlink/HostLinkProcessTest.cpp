@@ -202,8 +202,8 @@ TEST(HostLinkProcessTest, RestartRelaunchesThenStopsThenEndsTheMainLoop) {
     HostLinkRun run;
     const Lines events = RunScript(run, "ready\nrestart xyz\nboss 1\n", "QuitMainLoop");
     const std::string launcher = std::filesystem::canonical(VORN_HOSTLINK_TEST_LAUNCHER);
-    EXPECT_EQ(events, (Lines{"StartUpdate", "sent ready", "Spawn " + launcher + " PROCPARA=xyz",
-                             "Stop", "QuitMainLoop"}));
+    EXPECT_EQ(events, (Lines{"StartUpdate", "sent ready", "ReleaseLaunchLock",
+                             "Spawn " + launcher + " PROCPARA=xyz", "Stop", "QuitMainLoop"}));
     ASSERT_TRUE(run.Process().WaitForExit(kTimeout));
     EXPECT_EQ(run.Process().ExitCode(), 0);
     const std::string launcherDir = std::filesystem::canonical(run.LauncherDir());
@@ -218,7 +218,7 @@ TEST(HostLinkProcessTest, OversizedRecordsAreCutToTheLaunchersBuffers) {
     for (size_t i = 0; i < hostlink::kRelaunchTextCapacity; ++i) cutText += char('A' + i % 26);
     const std::string launcher = std::filesystem::canonical(VORN_HOSTLINK_TEST_LAUNCHER);
     EXPECT_EQ(events,
-              (Lines{"ShowWindow 1", "sent oversized 3 70000",
+              (Lines{"ShowWindow 1", "sent oversized 3 70000", "ReleaseLaunchLock",
                      "Spawn " + launcher + " PROCPARA=" + cutText, "Stop", "QuitMainLoop"}));
 }
 

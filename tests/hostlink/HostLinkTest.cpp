@@ -22,6 +22,7 @@ public:
     void DeleteRunMarker() override { Record("DeleteRunMarker"); }
     void StartUpdate() override { Record("StartUpdate"); }
     void ShowWindowAsync(bool show) override { Record(show ? "ShowWindow 1" : "ShowWindow 0"); }
+    void ReleaseLaunchLock() override { Record("ReleaseLaunchLock"); }
     void QuitMainLoop() override { Record("QuitMainLoop"); }
     void EndProcess() override { Record("EndProcess"); }
 
@@ -127,8 +128,9 @@ TEST(HostLinkTest, RestartRelaunchesWithTheNewParameterTextThenEndsTheMainLoop) 
         const platform::Services services = RecordingSpawner(owner);
         CHostLink link(owner, services);
         link.OnHostMessage(0, 0, Record(11, c.payload).data());
-        EXPECT_EQ(owner.TakenCalls(),
-                  (Calls{"Spawn " + std::string(kSelf) + " " + c.args, "QuitMainLoop"}));
+        EXPECT_EQ(owner.TakenCalls(), (Calls{"ReleaseLaunchLock",
+                                             "Spawn " + std::string(kSelf) + " " + c.args,
+                                             "QuitMainLoop"}));
     }
 }
 

@@ -52,6 +52,7 @@ public:
     }
     void StartUpdate() override { Record("StartUpdate"); }
     void ShowWindowAsync(bool show) override { Record(show ? "ShowWindow 1" : "ShowWindow 0"); }
+    void ReleaseLaunchLock() override { Record("ReleaseLaunchLock"); }
     void QuitMainLoop() override {
         Record("QuitMainLoop");
         std::lock_guard lock(m_mutex);

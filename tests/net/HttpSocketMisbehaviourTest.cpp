@@ -113,8 +113,9 @@ class AnswerTest : public MisbehavingServerTest, public testing::WithParamInterf
 TEST_P(AnswerTest, EndsWithTheRightResultAndFile) {
     const AnswerCase& c = GetParam();
     WriteFile(Out(), c.before);
-    CHttpSocket client(&m_sink, m_services,
-                       HttpTimeouts{c.shortTimeout ? kShortTimeoutMs : HttpTimeouts{}.receiveMs});
+    CHttpSocket client(
+        &m_sink, m_services,
+        HttpTimeouts{.receiveMs = c.shortTimeout ? kShortTimeoutMs : HttpTimeouts{}.receiveMs});
 
     testing::internal::CaptureStdout();
     const HttpResult result = Fetch(client, c.target, c.rangeStart);
@@ -356,11 +357,11 @@ TEST(HttpSocketConnectTest, ASilentServerFailsAfterTheConnectTimeOut) {
     SilentListener silent;
     RecordingSink sink;
     const platform::Services services = TestServices();
-    CHttpSocket client(&sink, services, HttpTimeouts{300, 10000});
+    CHttpSocket client(&sink, services, HttpTimeouts{.connectMs = 300});
     testing::internal::CaptureStdout();
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(client.RequestFile("http://127.0.0.1:" + std::to_string(silent.Port()) + "/x", "",
-                                 0, nullptr),
+    EXPECT_EQ(client.RequestFile("http://127.0.0.1:" + std::to_string(silent.Port()) + "/x", "", 0,
+                                 nullptr),
               HttpResult::NoConnection);
     const auto waited = std::chrono::steady_clock::now() - started;
     fflush(stdout);

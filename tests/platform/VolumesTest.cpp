@@ -66,9 +66,12 @@ class VolumesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* name :
-             {"a", "b", "with space", "tmp", "usb", "over", "a/inner", "zpool"}) {
+             {"a", "b", "with space", "tmp", "usb", "over", "a/inner", "zpool", "shared"}) {
             ASSERT_TRUE(CreateDirectories(m_dir / name));
+            chmod((m_dir / name).c_str(), 0755);
         }
+        // Every user may write it, as /tmp.
+        chmod((m_dir / "shared").c_str(), 01777);
     }
 
     std::unique_ptr<IVolumes> VolumesOf(const std::string& table) {
@@ -95,7 +98,8 @@ TEST_F(VolumesTest, FixedVolumesAreWritableLocalDisksInTableOrder) {
         Entry(7, "/proc", "proc", "proc") + Entry(8, d + "/share", "nfs4", "server:/export") +
         Entry(9, d + "/over", "ext4", "/dev/sdd1") + Entry(10, d + "/over", "tmpfs", "tmpfs") +
         Entry(11, d + "/a", "ext4", "/dev/sda1") + Entry(12, d + "/zpool", "zfs", "rpool/data") +
-        Entry(13, d + "/a/inner", "fuseblk", "/dev/sde1"));
+        Entry(13, d + "/a/inner", "fuseblk", "/dev/sde1") +
+        Entry(14, d + "/shared", "ext4", "/dev/sdf1"));
     const std::vector<Volume> expected = {
         {d + "/b", "/dev/sdb1", "xfs"},           {d + "/with space", "/dev/nvme0n1p2", "btrfs"},
         {d + "/a", "/dev/sda1", "ext4"},          {d + "/zpool", "rpool/data", "zfs"},

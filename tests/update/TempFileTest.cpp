@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "tests/support/TempDir.h"
 #include "update/TempFile.h"
@@ -59,6 +60,17 @@ TEST_F(TempFileTest, MissingOrUnreadableFileIsLeftAlone) {
     DiscardStaleTemp(inside, created + 30 * kHour);
     // Root reads every file; then the day rule applies as usual.
     EXPECT_EQ(FileExists(inside), geteuid() != 0);
+}
+
+TEST_F(TempFileTest, ALinkInItsPlaceGoesAndItsTargetStays) {
+    const std::string target = dir / "precious";
+    WriteFile(target, "keep");
+    unlink(temp.c_str());
+    ASSERT_EQ(symlink(target.c_str(), temp.c_str()), 0);
+    DiscardStaleTemp(temp, created);  // even from today
+    struct stat info {};
+    EXPECT_NE(lstat(temp.c_str(), &info), 0) << "the link is still there";
+    EXPECT_EQ(ReadFile(target), "keep");
 }
 
 TEST_F(TempFileTest, EnsureDirectoriesCreatesTheWholeWay) {

@@ -46,6 +46,9 @@ public:
     }
 
     int Start(const char* parameters) override {
+        if (std::optional<Script> own = LoadScriptForParameters(parameters ? parameters : "")) {
+            m_script = std::move(*own);
+        }
         Record(std::string("Start(") + (parameters ? parameters : "") + ")");
         if (!Advance(Stage::HandlerSet, Stage::Started, "Start")) return -1;
         // Detached: like the platform's own objects, this one lives until the
@@ -62,6 +65,7 @@ public:
     // May be called from inside an event, on the delivery thread itself.
     int Stop() override {
         Record("Stop");
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_script.stopDelayMs));
         {
             std::lock_guard lock(m_mutex);
             m_bStopped = true;
@@ -140,7 +144,9 @@ private:
         close(fd);
     }
 
-    const Script m_script;           // read-only after construction
+    // Set at construction, replaced by Start before the delivery thread exists,
+    // read-only from then on.
+    Script m_script;
     std::mutex m_mutex;              // guards m_stage, m_bOutOfOrder and m_bStopped
     std::condition_variable m_wake;  // wakes the delivery thread's pauses on Stop
     Stage m_stage = Stage::Created;

@@ -69,6 +69,9 @@ bool ParseLine(const std::string& line, Script& script, ScriptStep& step, bool& 
         step = MessageStep(static_cast<int32_t>(number), payload);
     } else if (command == "log" && words >> script.logFile) {
         isStep = false;
+    } else if (command == "stopdelay" && words >> number && number >= 0) {
+        script.stopDelayMs = static_cast<unsigned>(number);
+        isStep = false;
     } else {
         return false;
     }
@@ -104,6 +107,14 @@ Script LoadScriptFromEnvironment() {
     }
     std::ifstream in(path);
     if (!in) std::fprintf(stderr, "host stand-in: cannot read script %s\n", path);
+    return ParseScript(in);
+}
+
+std::optional<Script> LoadScriptForParameters(const std::string& parameters) {
+    const char* path = std::getenv(kScriptVariable);
+    if (!path || !*path) return std::nullopt;
+    std::ifstream in(std::string(path) + "." + parameters);
+    if (!in) return std::nullopt;
     return ParseScript(in);
 }
 

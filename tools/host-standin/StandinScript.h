@@ -7,11 +7,14 @@
 //   type12 | type <n>                a message of type 12 or n with no payload
 //   oversized <type> <length>        a message with length payload bytes (A..Z repeated)
 //   log <file>                       record the object's calls and events in file
+//   stopdelay <ms>                   Stop takes this long to return, as a platform
+//                                    object that closes its connection may
 // Blank lines and lines starting with "#" are skipped.
 #pragma once
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,7 +29,8 @@ struct ScriptStep {
 };
 
 struct Script {
-    std::string logFile;  // empty: nothing is recorded
+    std::string logFile;       // empty: nothing is recorded
+    unsigned stopDelayMs = 0;  // how long Stop takes
     std::vector<ScriptStep> steps;
 };
 
@@ -35,5 +39,9 @@ Script ParseScript(std::istream& in);
 // The script in the file named by VORN_HOST_SCRIPT; without one, "sleep 300"
 // then "ready".
 Script LoadScriptFromEnvironment();
+// The script for a start with these parameters, when a file named like
+// VORN_HOST_SCRIPT followed by "." and the parameter text exists: a launcher
+// that restarts itself with new parameters meets a script of its own.
+std::optional<Script> LoadScriptForParameters(const std::string& parameters);
 
 }  // namespace standin
