@@ -11,9 +11,11 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
+// inet_pton reads up to the first zero byte, so one inside the text would let
+// what follows it through.
 bool IsDottedIPv4(const std::string& text) {
     in_addr ignored{};
-    return inet_pton(AF_INET, text.c_str(), &ignored) == 1;
+    return text.find('\0') == std::string::npos && inet_pton(AF_INET, text.c_str(), &ignored) == 1;
 }
 
 }  // namespace

@@ -33,9 +33,14 @@ bool IsValidScheme(std::string_view scheme) {
     });
 }
 
+// Bytes that would end or split a header line.
+bool IsBlankOrControl(unsigned char c) {
+    return c <= 0x20 || c == 0x7F;
+}
+
 // Bytes that can never stand in a request line.
 bool IsUnsafeByte(unsigned char c) {
-    return c <= 0x20 || c >= 0x7F;
+    return IsBlankOrControl(c) || c >= 0x80;
 }
 
 // Characters a browser escapes in a path besides the unsafe bytes.
@@ -153,7 +158,13 @@ std::optional<HttpUrl> ParseHttpUrl(std::string_view url) {
         }
         authority = authority.substr(0, colon);
     }
-    if (authority.empty()) return std::nullopt;
+    // The host goes to the Host line as it is: a line break in it would let a
+    // Location add header lines of its own.
+    if (authority.empty() || std::any_of(authority.begin(), authority.end(), [](char c) {
+            return IsBlankOrControl(static_cast<unsigned char>(c));
+        })) {
+        return std::nullopt;
+    }
     parsed.host = std::string(authority);
 
     rest = rest.substr(0, std::min(rest.find('#'), rest.size()));

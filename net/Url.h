@@ -18,5 +18,6 @@ struct HttpUrl {
 // in a URL are percent-encoded and "." and ".." segments are resolved. The
 // query is kept as written except that blanks, control and non-ASCII bytes are
 // percent-encoded, so the request line can never be split. Returns nothing for
-// a URL without scheme, with an unknown scheme, an empty host or a bad port.
+// a URL without scheme, with an unknown scheme, a bad port, or a host that is
+// empty or holds blanks or control bytes.
 std::optional<HttpUrl> ParseHttpUrl(std::string_view url);

@@ -50,7 +50,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UrlRejectTest, RefusesWhatCannotBeCracked) {
     for (const char* url : {"", "dl.example/download", "/download/x", "http:/host/x", "://host/x",
                             "ftp://host/x", "http:///x", "http://:80/x", "http://host:0/x",
-                            "http://host:65536/x", "http://host:8a/x", "http://user@/x"}) {
+                            "http://host:65536/x", "http://host:8a/x", "http://user@/x",
+                            // A host that would bend the Host line.
+                            "http://a b/x", "http://a\tb/x", "http://h\r\nX-Injected: 1/x",
+                            "http://h\x7f/x", "http://h\x01/x"}) {
         EXPECT_FALSE(ParseHttpUrl(url)) << url;
     }
 }
