@@ -31,6 +31,7 @@ const platform::Services& LauncherServices(const platform::EnvironmentHooks& hoo
             build::kUpdateUrlBak,   build::kHttpDnsEndpoint, build::kStatsUrl,
             build::kServicePageUrl,
         };
+        system->packagePublicKey = build::kPackagePublicKey;
         system->macText = telemetry::GetMacText;
         return system;
     }();

@@ -4,9 +4,12 @@
 # (vorn-fetch / curl) and the peak resident memory of each.
 #
 #   bench/fetch_vs_curl.sh [path/to/vorn-fetch] [runs]
+#   SIGNED=1 bench/fetch_vs_curl.sh ...
 #
-# Default: build-net/tools/vorn-fetch, 5 runs each. Needs nginx, curl, python3
-# and GNU time (/usr/bin/time).
+# With SIGNED=1 the file is signed with a fresh minisign key and each side also
+# checks it: "vorn-fetch URL --pubkey KEY" against "curl (file and .minisig)
+# && minisign -V". Default: build-net/tools/vorn-fetch, 5 runs each. Needs
+# nginx, curl, python3, GNU time (/usr/bin/time) and, signed, minisign.
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,6 +32,12 @@ mkdir -p "$WORK/root" "$WORK/nginx"
 echo "creating a ${SIZE_MIB} MiB file..." >&2
 head -c $((SIZE_MIB * 1024 * 1024)) /dev/urandom > "$WORK/root/package.bin"
 SIZE=$(stat -c %s "$WORK/root/package.bin")
+if [ "${SIGNED:-0}" = 1 ]; then
+    echo "signing it..." >&2
+    minisign -G -W -p "$WORK/minisign.pub" -s "$WORK/minisign.key" > /dev/null
+    minisign -S -s "$WORK/minisign.key" -m "$WORK/root/package.bin" > /dev/null
+    KEY=$(sed -n 2p "$WORK/minisign.pub")
+fi
 
 PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 sed -e "s|@PREFIX@|$WORK/nginx|g" -e "s|@PORT@|$PORT|g" -e "s|@ROOT@|$WORK/root|g" \
@@ -60,9 +69,15 @@ run() {
 
 i=0
 while [ $i -lt "$RUNS" ]; do
-    run vorn "$FETCH" "$URL" --out "$WORK/out"
-    [ $i -eq 0 ] && { cmp -s "$WORK/out" "$WORK/root/package.bin" || { echo "vorn-fetch: content differs" >&2; exit 1; }; }
-    run curl curl -s -o "$WORK/out" "$URL"
+    if [ "${SIGNED:-0}" = 1 ]; then
+        run vorn "$FETCH" "$URL" --pubkey "$KEY" --out "$WORK/out"
+        run curl sh -ec "curl -s -o '$WORK/out' '$URL' -o '$WORK/out.minisig' '$URL.minisig' &&
+            minisign -Vq -p '$WORK/minisign.pub' -m '$WORK/out'"
+    else
+        run vorn "$FETCH" "$URL" --out "$WORK/out"
+        run curl curl -s -o "$WORK/out" "$URL"
+    fi
+    [ $i -eq 0 ] && { cmp -s "$WORK/out" "$WORK/root/package.bin" || { echo "content differs" >&2; exit 1; }; }
     i=$((i + 1))
     echo "run $i of $RUNS done" >&2
 done
@@ -72,7 +87,7 @@ peak_kib() { cut -d' ' -f2 "$1" | sort -n | tail -n 1; }
 
 VORN_MS=$(median_ms "$WORK/vorn")
 CURL_MS=$(median_ms "$WORK/curl")
-echo "file:              $SIZE bytes, $RUNS runs each"
+echo "file:              $SIZE bytes, $RUNS runs each$([ "${SIGNED:-0}" = 1 ] && echo ", signed and checked")"
 echo "vorn-fetch median: ${VORN_MS} ms  (runs: $(cut -d' ' -f1 "$WORK/vorn" | tr '\n' ' '))"
 echo "curl median:       ${CURL_MS} ms  (runs: $(cut -d' ' -f1 "$WORK/curl" | tr '\n' ' '))"
 echo "ratio vorn/curl:   $(awk -v a="$VORN_MS" -v b="$CURL_MS" 'BEGIN { printf "%.3f", a / b }')"

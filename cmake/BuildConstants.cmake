@@ -11,6 +11,12 @@ set(VORN_SERVICE_PAGE_URL "http://service.quorvane.example/im_client/?web_plugin
 # key, a package is run only when its signature file checks out; empty leaves
 # packages unchecked.
 set(VORN_PACKAGE_PUBKEY "" CACHE STRING "Minisign public key that install packages must be signed with")
+# Test and demo builds: a key pair of this build tree's own, made here with
+# minisign and never committed; the sample package is signed with it.
+option(VORN_TEST_PACKAGE_KEY "Make a key pair for this build and sign the sample package" OFF)
+if(VORN_TEST_PACKAGE_KEY)
+  include(${CMAKE_CURRENT_LIST_DIR}/TestPackageKey.cmake)
+endif()
 include(${CMAKE_CURRENT_LIST_DIR}/CheckPackagePublicKey.cmake)
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/BuildConstants.h.in
@@ -18,3 +24,13 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/BuildConstants.h.in
 # Linked by what includes "BuildConstants.h": the launcher's start-up and the tests.
 add_library(vorn_build_constants INTERFACE)
 target_include_directories(vorn_build_constants INTERFACE ${CMAKE_BINARY_DIR}/generated)
+
+# vorn_add_package_key(target key): the object that holds the package key of
+# a program; the launcher links vorn_package_key, a test build may link another.
+function(vorn_add_package_key target key)
+  set(VORN_PACKAGE_KEY_VALUE "${key}")
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/PackageKey.cpp.in
+                 ${CMAKE_CURRENT_BINARY_DIR}/${target}.cpp @ONLY)
+  add_library(${target} OBJECT ${CMAKE_CURRENT_BINARY_DIR}/${target}.cpp)
+  target_link_libraries(${target} PRIVATE vorn_build_constants)
+endfunction()

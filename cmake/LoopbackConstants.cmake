@@ -10,3 +10,5 @@ set(VORN_UPDATE_URL_BAK "http://localhost:47181/update" CACHE STRING "" FORCE)
 set(VORN_HTTPDNS_ENDPOINT "127.0.0.1:47153" CACHE STRING "" FORCE)
 set(VORN_STATS_URL "http://127.0.0.1:47190" CACHE STRING "" FORCE)
 set(VORN_SERVICE_PAGE_URL "http://127.0.0.1:47190/im_client/?web_plugin_id=1" CACHE STRING "" FORCE)
+# A key pair of the build tree's own; the sample package is signed with it.
+set(VORN_TEST_PACKAGE_KEY ON CACHE BOOL "" FORCE)

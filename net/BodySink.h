@@ -17,4 +17,7 @@ public:
     virtual bool Write(const char* data, size_t size) = 0;
     // The body is complete; false when what was written cannot be kept.
     virtual bool Finish() = 0;
+    // The most body bytes the sink will keep; the client reads no further and
+    // refuses a longer body. Negative: no limit.
+    virtual int64_t Capacity() const { return -1; }
 };

@@ -149,7 +149,8 @@ bool CHttpSocket::ConnectWithin(const void* peer, unsigned peerSize, int timeout
     if (flags < 0 || fcntl(m_socket, F_SETFL, flags | O_NONBLOCK) != 0) return false;
     bool connected = connect(m_socket, static_cast<const sockaddr*>(peer), peerSize) == 0;
     if (!connected && errno == EINPROGRESS) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         pollfd pending{m_socket, POLLOUT, 0};
         int ready = 0;
         do {
@@ -224,6 +225,9 @@ HttpResult CHttpSocket::GetHttpFileSize() {
                 log_write(LOG_ERROR, kModule, "GetHttpFileSize() 失败,无法获取长度");
             }
             m_pSink->OnFileSize(m_nContentLength);
+            if (m_pBody && m_pBody->Capacity() >= 0 && m_nContentLength > m_pBody->Capacity()) {
+                return RefuseLongBody();
+            }
             // The body is written from where the answer says it starts.
             if (m_pBody && !m_pBody->Restart(verdict.bodyStart)) return ReportWriteError();
             return HttpResult::Ok;
@@ -278,12 +282,29 @@ void CHttpSocket::CloseConnection() {
     m_connectedTo.clear();
 }
 
+// A body announced longer than the sink keeps is not read at all.
+HttpResult CHttpSocket::RefuseLongBody() {
+    log_write(LOG_ERROR, kModule, "RecvHttpFile() 正文过长 %lld > %lld",
+              static_cast<long long>(m_nContentLength),
+              static_cast<long long>(m_pBody->Capacity()));
+    return HttpResult::BodyFailed;
+}
+
+// How much one read may take: a block, but for a sink with a capacity no
+// more than one byte beyond it, which it then refuses.
+size_t CHttpSocket::ReadSize(int64_t received) const {
+    const int64_t capacity = m_pBody ? m_pBody->Capacity() : -1;
+    if (capacity < 0) return m_buffer.size();
+    return static_cast<size_t>(
+        std::clamp<int64_t>(capacity - received + 1, 1, static_cast<int64_t>(m_buffer.size())));
+}
+
 HttpResult CHttpSocket::ReceiveWithLength() {
     int64_t received = 0;
     while (received < m_nContentLength) {
         // Never read past the body: what follows belongs to no one.
         const size_t wanted =
-            static_cast<size_t>(std::min<int64_t>(m_buffer.size(), m_nContentLength - received));
+            static_cast<size_t>(std::min<int64_t>(ReadSize(received), m_nContentLength - received));
         const long count = Receive(m_buffer.data(), wanted);
         if (count <= 0) return ReportBodyBroken(count, received);
         received += count;
@@ -297,7 +318,7 @@ HttpResult CHttpSocket::ReceiveChunked() {
     ChunkedDecoder decoder;
     int64_t received = 0;
     while (true) {
-        const long count = Receive(m_buffer.data(), m_buffer.size());
+        const long count = Receive(m_buffer.data(), ReadSize(received));
         if (count <= 0) return ReportBodyBroken(count, received);
         const ChunkedDecoder::Step step = decoder.Decode(m_buffer.data(), size_t(count));
         if (step.content > 0) {
@@ -321,7 +342,7 @@ HttpResult CHttpSocket::ReceiveChunked() {
 HttpResult CHttpSocket::ReceiveUntilClose() {
     int64_t received = 0;
     while (true) {
-        const long count = Receive(m_buffer.data(), m_buffer.size());
+        const long count = Receive(m_buffer.data(), ReadSize(received));
         if (count < 0) return ReportBodyBroken(count, received);
         if (count == 0) {
             CloseConnection();

@@ -55,8 +55,12 @@ public:
     // The target of the last redirect (result Redirect).
     const std::string& Location() const { return m_szLocation; }
     // The head of the last answer and the request target it answered, for the
-    // caller's record of a refused answer.
+    // caller's record of a refused answer; the answer's status, 0 when none
+    // could be read.
     const std::string& LastHead() const { return m_szHead; }
+    int LastStatus() const { return m_head.status; }
+    // The Content-Length of the last accepted answer; -1 when it gave none.
+    int64_t LastContentLength() const { return m_nContentLength; }
     const std::string& RequestTarget() const { return m_szObject; }
     // Body bytes received over the client's life; any thread may read it.
     int64_t TotalRecv() const { return m_nTotalRecv.load(std::memory_order_relaxed); }
@@ -75,6 +79,8 @@ private:
     bool PeerHasSpoken() const;
     std::string ConnectionTarget() const;
     void CloseConnection();
+    HttpResult RefuseLongBody();
+    size_t ReadSize(int64_t received) const;
     HttpResult ReceiveWithLength();
     HttpResult ReceiveChunked();
     HttpResult ReceiveUntilClose();

@@ -38,6 +38,9 @@ struct Services {
     const IClock* clock = nullptr;
     IVolumes* volumes = nullptr;
     Endpoints endpoints;
+    // The publisher's minisign public key line (VORN_PACKAGE_PUBKEY); empty:
+    // install packages are run without a signature check.
+    std::string packagePublicKey;
 
     // The game's per-user settings key; null when it cannot be opened. A new
     // store object each time, so that threads that outlive their caller own

@@ -12,6 +12,10 @@
 # statistics stand-ins all listen on loopback, on the ports the demo build was
 # given (cmake/LoopbackConstants.cmake).
 #
+# The sample package is signed with a key pair made for the demo's build (in
+# its build folder, never committed), and the launcher checks the signature
+# before it runs the package; the summary says what the check found.
+#
 # The first run installs the sample game; the next runs start it. Without a
 # display the demo starts its own X server and saves screenshots in
 # FOLDER/screenshots. It leaves nothing running.
@@ -96,6 +100,8 @@ mkdir -p -m 700 "$folder/runtime"
 cp -f "$build_dir/app/vorn-launcher" "$folder/launcher/vorn-launcher"
 cp -f "$build_dir/tools/host-standin/libHostProcMsgHelper.so" "$folder/libHostProcMsgHelper.so"
 cp -f "$package" "$folder/www$download_path/vorn_ad2.exe"
+# Signed at build time with the build tree's own key, which the launcher carries.
+cp -f "$package.minisig" "$folder/www$download_path/vorn_ad2.exe.minisig"
 # The host platform says "ready" after a moment.
 printf 'log %s\nsleep 1500\nready\n' "$folder/records/host.log" >"$folder/host-script"
 # The desktop's URL opener: the demo only notes which page the launcher opens.
@@ -273,6 +279,13 @@ if [ "$(cat "$log_file" 2>/dev/null | wc -l)" -gt "$log_lines_before" ]; then
     echo "   new lines in the launcher's log, $log_file:"
     tail -n +$((log_lines_before + 1)) "$log_file" | sed 's/^/     /'
 fi
+
+signature_line=$(tail -n +$((log_lines_before + 1)) "$log_file" 2>/dev/null |
+    grep 'DownLoadFile:signature' | tail -n 1)
+case "$signature_line" in
+    *verified*) echo "== The package's signature was checked: ${signature_line#*minisig: }" ;;
+    ?*) echo "== The package's signature was refused: ${signature_line#*minisig: }" ;;
+esac
 
 if [ -n "$installed_game" ]; then
     tries=0

@@ -11,12 +11,15 @@
 #include "support/Log.h"
 #include "update/AttemptUrl.h"
 #include "update/DownLoadThread.h"
+#include "update/HashingSink.h"
+#include "update/PackageCheck.h"
 #include "update/SystemErrorText.h"
 #include "update/TempFile.h"
 #include "update/TempFileSink.h"
 
 namespace {
 
+constexpr const char* kModule = "DownLoadThread";
 constexpr int kAttempts = 4;
 constexpr int kRenames = 3;
 constexpr unsigned kRenamePauseMs = 1000;
@@ -52,28 +55,42 @@ DownloadOutcome DownLoadThread::DownLoadFile(const std::string& name) {
 
     for (int attempt = kAttempts; attempt > 0; --attempt) {
         const DownServer& server = m_vecServers[m_nServerIndex];
-        const std::unique_ptr<TempFileSink> file = OpenTempFile(tempPath);
+        std::unique_ptr<TempFileSink> file = OpenTempFile(tempPath);
         if (!file) {
             m_host.ShowMessage("创建文件失败,请以管理员身份启动游戏");
             return DownloadOutcome::Failed;
         }
         // What the temporary file holds is resumed.
         const int64_t offset = file->Size();
+        // With a key the bytes are hashed on their way to the file.
+        HashingSink hashing(*file, tempPath);
+        IBodySink* body = m_bSignatureRequired ? static_cast<IBodySink*>(&hashing) : file.get();
 
-        const std::string url = AttemptUrl(server.szUrl, name, attempt, disguise);
-        HttpResult result = m_pHttp->RequestFile(url, server.szAddress, offset, file.get());
+        std::string url = AttemptUrl(server.szUrl, name, attempt, disguise);
+        std::string address = server.szAddress;
+        HttpResult result = m_pHttp->RequestFile(url, address, offset, body);
         if (IsRefusal(result)) m_errorHeads.Write(m_pHttp->RequestTarget(), m_pHttp->LastHead());
         if (result == HttpResult::Redirect && !m_bHandedOver) {
             // The redirect's host is looked up by name.
-            const std::string location = m_pHttp->Location();
-            result = m_pHttp->RequestFile(location, "", offset, file.get());
+            url = m_pHttp->Location();
+            address.clear();
+            result = m_pHttp->RequestFile(url, address, offset, body);
             if (IsRefusal(result)) {
                 m_errorHeads.Write(m_pHttp->RequestTarget(), m_pHttp->LastHead());
             }
         }
+        file.reset();
 
         if (m_bHandedOver) return DownloadOutcome::Failed;
-        if (result == HttpResult::Ok) return MoveIntoPlace(tempPath, targetPath);
+        if (result == HttpResult::Ok) {
+            if (!m_bSignatureRequired || PackageTrusted(url, address, hashing.Digest())) {
+                return MoveIntoPlace(tempPath, targetPath);
+            }
+            // Bytes nobody vouches for are never resumed, nor run.
+            unlink(tempPath.c_str());
+            AdvanceServer();
+            continue;
+        }
         if (result == HttpResult::Redirect) return DownloadOutcome::RedirectedTwice;
         // A refused answer may have come from a server that holds another
         // file; the next attempt starts from nothing.
@@ -81,6 +98,24 @@ DownloadOutcome DownLoadThread::DownLoadFile(const std::string& name) {
         AdvanceServer();
     }
     return DownloadOutcome::Failed;
+}
+
+bool DownLoadThread::PackageTrusted(const std::string& url, const std::string& address,
+                                    const PackageHash& packageHash) {
+    if (!m_packageKey) {
+        log_write(LOG_ERROR, kModule,
+                  "DownLoadFile:signature %s.minisig: the built-in key cannot be read",
+                  url.c_str());
+        return false;
+    }
+    m_bFetchingSignature = true;
+    const SignatureVerdict verdict =
+        FetchAndCheckSignature(*m_pHttp, url, address, *m_packageKey, packageHash);
+    m_bFetchingSignature = false;
+    const bool trusted = verdict.outcome == SignatureOutcome::Verified;
+    log_write(trusted ? LOG_NOTE : LOG_ERROR, kModule, "DownLoadFile:signature %s.minisig: %s",
+              url.c_str(), SignatureVerdictText(verdict).c_str());
+    return trusted;
 }
 
 void DownLoadThread::AdvanceServer() {
@@ -101,7 +136,7 @@ DownloadOutcome DownLoadThread::MoveIntoPlace(const std::string& tempPath,
         error = errno;
     }
     m_host.ShowMessage(std::to_string(error));
-    log_write(LOG_ERROR, "DownLoadThread", "DownLoadFile:rename %d,%s,%s", -1, tempPath.c_str(),
+    log_write(LOG_ERROR, kModule, "DownLoadFile:rename %d,%s,%s", -1, tempPath.c_str(),
               target.c_str());
     m_host.ShowMessage(SystemErrorText(error), platform::MessageIcon::Information);
     m_host.ShowMessage(m_vecServers[m_nServerIndex].szUrl);

@@ -28,7 +28,11 @@ int OutcomeNumber(DownloadOutcome outcome) {
 }
 
 DownLoadThread::DownLoadThread(IUpdateHost& host, const platform::Services& services)
-    : m_host(host), m_services(services), m_pHttp(std::make_unique<CHttpSocket>(this, services)) {}
+    : m_host(host),
+      m_services(services),
+      m_pHttp(std::make_unique<CHttpSocket>(this, services)),
+      m_bSignatureRequired(!services.packagePublicKey.empty()),
+      m_packageKey(ParsePackageKey(services.packagePublicKey)) {}
 
 DownLoadThread::~DownLoadThread() = default;
 
@@ -93,7 +97,7 @@ void DownLoadThread::HandOver(bool failed) {
 void DownLoadThread::OnRecvData(const void* /*data*/, int32_t /*length*/, int64_t received,
                                 int64_t contentLength) {
     vnAutoLock lock(&m_mutex);
-    if (m_bHandedOver) return;
+    if (m_bHandedOver || m_bFetchingSignature) return;
     const uint32_t tick = m_services.clock->TickMs();
     const bool lastBlock = contentLength > 0 && received >= contentLength;
     if (static_cast<uint32_t>(tick - m_dwLastProgressTick) <= kProgressIntervalMs && !lastBlock) {
@@ -116,6 +120,7 @@ void DownLoadThread::OnRecvData(const void* /*data*/, int32_t /*length*/, int64_
 }
 
 void DownLoadThread::OnFileSize(int64_t contentLength) {
+    if (m_bFetchingSignature) return;
     {
         vnAutoLock lock(&m_mutex);
         m_rate.Reset();

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@
 #include "support/Thread.h"
 #include "support/vnMutex.h"
 #include "update/ErrorHeadDump.h"
+#include "update/PackageHasher.h"
+#include "update/PackageKey.h"
 #include "update/TransferRate.h"
 #include "update/UpdateHost.h"
 
@@ -65,6 +68,10 @@ private:
     // The worker's last act: the controller's Finish.
     void HandOver(bool failed);
     DownloadOutcome DownLoadFile(const std::string& name);
+    // True when the package that url delivered (through address) carries a
+    // good signature, or when no signature is asked for; logs what it found.
+    bool PackageTrusted(const std::string& url, const std::string& address,
+                        const PackageHash& packageHash);
     DownloadOutcome MoveIntoPlace(const std::string& tempPath, const std::string& targetPath);
     void AdvanceServer();
 
@@ -95,6 +102,15 @@ private:
     // worker thread, its byte counter read by any thread.
     std::unique_ptr<CHttpSocket> m_pHttp;
     ErrorHeadDump m_errorHeads;  // worker thread only
+
+    // Set at construction from the build's key: whether packages must carry a
+    // signature, and the key (none when the built-in text cannot be read:
+    // every package is then refused). Read-only afterwards.
+    const bool m_bSignatureRequired;
+    const std::optional<PackageKey> m_packageKey;
+    // Set while the signature file is fetched, which is no progress of the
+    // package; worker thread only.
+    bool m_bFetchingSignature = false;
 
     // Set by the worker thread when it calls Finish, also in the middle of a
     // transfer (the install volume is too small): nothing more is reported or

@@ -2,11 +2,10 @@
 
 #include <fcntl.h>
 #include <sodium.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <vector>
 
+#include "platform/FileDescriptor.h"
 #include "update/SodiumReady.h"
 
 static_assert(kPackageHashBytes == crypto_generichash_BYTES_MAX);
@@ -44,18 +43,16 @@ PackageHash PackageHasher::Digest() const {
 }
 
 bool HashFilePrefix(const std::string& path, int64_t length, PackageHasher& hasher) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    std::vector<uint8_t> block(kReadBlock);
+    const platform::UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) return false;
+    std::vector<char> block(kReadBlock);
     int64_t left = length;
     while (left > 0) {
         const size_t wanted = left < int64_t(kReadBlock) ? size_t(left) : kReadBlock;
-        const ssize_t count = read(fd, block.data(), wanted);
-        if (count < 0 && errno == EINTR) continue;
+        const ssize_t count = platform::ReadAll(fd.Get(), block.data(), wanted);
         if (count <= 0) break;
         hasher.Update(block.data(), size_t(count));
         left -= count;
     }
-    close(fd);
     return left == 0;
 }

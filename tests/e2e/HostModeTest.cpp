@@ -77,10 +77,11 @@ TEST(HostModeTest, InstallsThroughTheHostAskingThePrimaryForTheDisguisedName) {
     ASSERT_EQ(primaryRequests.size(), 1u);
     EXPECT_EQ(primaryRequests[0].request, "GET " + DisguisedPackageTarget() + " HTTP/1.1");
     EXPECT_EQ(primaryRequests[0].status, 404);
-    const std::vector<NginxAccess> backupRequests = backup->AccessLog(1);
-    ASSERT_EQ(backupRequests.size(), 1u);
+    const std::vector<NginxAccess> backupRequests = backup->AccessLog(2);
+    ASSERT_EQ(backupRequests.size(), 2u);
     EXPECT_EQ(backupRequests[0].request, "GET " + PackageTarget() + " HTTP/1.1");
     EXPECT_EQ(backupRequests[0].status, 200);
+    EXPECT_EQ(backupRequests[1].request, "GET " + PackageTarget() + ".minisig HTTP/1.1");
 }
 
 TEST(HostModeTest, WorkWaitsForTheHostsReadyEvent) {

@@ -46,6 +46,8 @@ bool Holds(const std::vector<std::string>& lines, const std::string& wanted) {
 
 class InstallTest : public ::testing::Test {
 protected:
+    explicit InstallTest(const std::string& launcher = VORN_E2E_LAUNCHER) : sandbox(launcher) {}
+
     void ExpectSampleGameInstalled() {
         EXPECT_EQ(ReadFile(sandbox.GamePath()), ReadFile(VORN_E2E_SAMPLE_GAME));
         struct stat info {};
@@ -67,6 +69,12 @@ protected:
     TempDir serverLogs;
 };
 
+// The launcher as a build without a package key makes it.
+class UnsignedInstallTest : public InstallTest {
+protected:
+    UnsignedInstallTest() : InstallTest(VORN_E2E_UNSIGNED_LAUNCHER) {}
+};
+
 TEST_F(InstallTest, FirstInstallFetchesThePackageFromThePrimaryAndRunsIt) {
     const auto primary = StartDownloadServer(PrimaryPort(), packages.Path());
 
@@ -78,19 +86,26 @@ TEST_F(InstallTest, FirstInstallFetchesThePackageFromThePrimaryAndRunsIt) {
     // keeps its run marker.
     EXPECT_TRUE(FileExists(sandbox.RunMarkerPath()));
     EXPECT_TRUE(sandbox.GameStarts().empty());
-    EXPECT_FALSE(FileExists(sandbox.LogPath())) << ReadFile(sandbox.LogPath());
+    // No failure: the log holds only the signature's good news.
+    const std::string log = ReadFile(sandbox.LogPath());
+    EXPECT_EQ(log.find("[ERROR]"), std::string::npos) << log;
+    EXPECT_NE(log.find("verified, trusted comment: Quorvane 3D sample package"), std::string::npos)
+        << log;
     EXPECT_NE(
         sandbox.SettingsText().find("\"QuorvaneInstallDic\"=\"" + sandbox.InstallDir() + "\""),
         std::string::npos)
         << sandbox.SettingsText();
 
-    const std::vector<NginxAccess> requests = primary->AccessLog(1);
-    ASSERT_EQ(requests.size(), 1u);
+    // The package, then its signature from the same server.
+    const std::vector<NginxAccess> requests = primary->AccessLog(2);
+    ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].request, "GET " + PackageTarget() + " HTTP/1.1");
     EXPECT_EQ(requests[0].range, "-");
     EXPECT_EQ(requests[0].status, 200);
     EXPECT_EQ(requests[0].bytesSent, SamplePackageSize());
     EXPECT_EQ(requests[0].host, "localhost");
+    EXPECT_EQ(requests[1].request, "GET " + PackageTarget() + ".minisig HTTP/1.1");
+    EXPECT_EQ(requests[1].status, 200);
 }
 
 TEST_F(InstallTest, BackupServesThePackageWhenThePrimaryIsDown) {
@@ -100,10 +115,11 @@ TEST_F(InstallTest, BackupServesThePackageWhenThePrimaryIsDown) {
 
     EXPECT_EQ(run->ExitCode(), 0);
     ExpectSampleGameInstalled();
-    const std::vector<NginxAccess> requests = backup->AccessLog(1);
-    ASSERT_EQ(requests.size(), 1u);
+    const std::vector<NginxAccess> requests = backup->AccessLog(2);
+    ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].request, "GET " + PackageTarget() + " HTTP/1.1");
     EXPECT_EQ(requests[0].status, 200);
+    EXPECT_EQ(requests[1].request, "GET " + PackageTarget() + ".minisig HTTP/1.1");
 }
 
 // A primary that drops connection attempts, like a dead host behind a
@@ -122,7 +138,7 @@ TEST_F(InstallTest, ASilentPrimaryCostsOneAttemptAndTheBackupInstalls) {
                   .find("[CHttpSocket]\tConnectHost() 127.0.0.1 127.0.0.1 connect error isproxy 0"),
               std::string::npos)
         << ReadFile(sandbox.LogPath());
-    EXPECT_EQ(backup->AccessLog(1).size(), 1u);
+    EXPECT_EQ(backup->AccessLog(2).size(), 2u) << "the package and its signature";
 }
 
 // Without a name service the download hosts cannot be found: the player is
@@ -183,8 +199,8 @@ TEST_F(InstallTest, ATemporaryFilePlantedAsALinkIsNotFollowed) {
     EXPECT_EQ(run->ExitCode(), 0);
     EXPECT_EQ(ReadFile(precious), "the player's own file");
     ExpectSampleGameInstalled();
-    const std::vector<NginxAccess> requests = primary->AccessLog(1);
-    ASSERT_EQ(requests.size(), 1u);
+    const std::vector<NginxAccess> requests = primary->AccessLog(2);
+    ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].range, "-") << "nothing is resumed through the link";
 }
 
@@ -232,17 +248,18 @@ TEST_F(InstallTest, KilledLauncherLeavesAPartialPackageThatTheNextRunResumes) {
 
     EXPECT_EQ(second->ExitCode(), 0);
     ExpectSampleGameInstalled();
-    const std::vector<NginxAccess> requests = primary->AccessLog(1);
-    ASSERT_EQ(requests.size(), 1u);
+    const std::vector<NginxAccess> requests = primary->AccessLog(2);
+    ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].range, "bytes=" + std::to_string(partialSize) + "-");
     EXPECT_EQ(requests[0].status, 206);
     EXPECT_EQ(requests[0].bytesSent, SamplePackageSize() - partialSize);
 }
 
 // The misbehaving server's packages are its byte pattern, which no installer
-// can run: the launcher moves them into place, fails to start them and gives
-// up, so what matters here is the package left behind.
-TEST_F(InstallTest, ServerIgnoringTheRangeGivesAnIntactPackage) {
+// can run and nobody signs: a launcher built without a key moves them into
+// place, fails to start them and gives up, so what matters here is the
+// package left behind.
+TEST_F(UnsignedInstallTest, ServerIgnoringTheRangeGivesAnIntactPackage) {
     WriteFile(sandbox.TempPackagePath(), std::string(1000, 'x'));
     const std::string log = serverLogs / "primary.log";
     const auto primary = StartMisbehavingServer(
@@ -256,7 +273,7 @@ TEST_F(InstallTest, ServerIgnoringTheRangeGivesAnIntactPackage) {
     ExpectGaveUp(*run);
 }
 
-TEST_F(InstallTest, BodyCutShortIsCompletedFromTheBackup) {
+TEST_F(UnsignedInstallTest, BodyCutShortIsCompletedFromTheBackup) {
     const std::string primaryLog = serverLogs / "primary.log";
     const std::string backupLog = serverLogs / "backup.log";
     const auto primary = StartMisbehavingServer(

@@ -52,6 +52,8 @@ PackageFolder::PackageFolder() {
     const std::filesystem::path link = m_dir.Path() + PackageTarget();
     std::filesystem::create_directories(link.parent_path());
     std::filesystem::create_symlink(VORN_E2E_SAMPLE_PACKAGE, link);
+    std::filesystem::create_symlink(std::string(VORN_E2E_SAMPLE_PACKAGE) + ".minisig",
+                                    link.string() + ".minisig");
 }
 
 std::unique_ptr<NginxServer> StartDownloadServer(uint16_t port, const std::string& root,

@@ -20,8 +20,8 @@ uint16_t StatsPort();
 std::string PackageTarget();
 std::string DisguisedPackageTarget();
 
-// A folder that nginx serves, holding the sample package where the launcher
-// asks for it (under its own name only).
+// A folder that nginx serves, holding the sample package and its signature
+// where the launcher asks for them (under the package's own name only).
 class PackageFolder {
 public:
     PackageFolder();

@@ -2,12 +2,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ToolRun.h"
 
 namespace {
 
@@ -94,6 +96,100 @@ TEST_F(VornFetchTest, RefusesAnIncompleteCommandLine) {
         EXPECT_EQ(RunFetch(m_dir.Path(), arguments).exitCode, 2) << arguments;
     }
     EXPECT_TRUE(m_server.AccessLog().empty());
+}
+
+// An operator checks a mirror by hand: the package and its ".minisig",
+// checked against a key, each failed check with an exit status of its own.
+class VornFetchSignatureTest : public testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* key : {"ours", "theirs"}) {
+            const ToolRun run =
+                RunTool({VORN_MINISIGN, "-G", "-W", "-p", m_keys / (std::string(key) + ".pub"),
+                         "-s", m_keys / (std::string(key) + ".key")});
+            ASSERT_EQ(run.exitCode, 0) << run.output;
+        }
+        WriteFile(m_keys / "package.bin", std::string(300000, 'p'));
+    }
+
+    // The key line of a minisign.pub.
+    std::string KeyLine(const std::string& name) const {
+        const std::string text = ReadFile(m_keys / (name + ".pub"));
+        const size_t start = text.find('\n') + 1;
+        return text.substr(start, text.find('\n', start) - start);
+    }
+
+    std::string Signature(const std::string& key, const std::vector<std::string>& options = {}) {
+        std::vector<std::string> argv{VORN_MINISIGN, "-S",
+                                      "-s",          m_keys / (key + ".key"),
+                                      "-m",          m_keys / "package.bin",
+                                      "-x",          m_keys / "package.minisig"};
+        argv.insert(argv.end(), options.begin(), options.end());
+        const ToolRun run = RunTool(argv);
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        return ReadFile(m_keys / "package.minisig");
+    }
+
+    TempDir m_keys;
+    TempDir m_served;
+    TempDir m_work;
+};
+
+TEST_F(VornFetchSignatureTest, EachCheckHasItsExitStatus) {
+    const std::string good = Signature("ours");
+    std::string otherComment = good;
+    otherComment.replace(otherComment.find("\ntrusted comment: ") + 18, 1, "X");
+    struct Case {
+        const char* name;
+        std::string package;
+        std::optional<std::string> signature;
+        int exitCode;
+        const char* says;
+    };
+    const std::string package = ReadFile(m_keys / "package.bin");
+    std::string changed = package;
+    changed[1234] = 'q';
+    const Case cases[] = {
+        {"verified", package, good, 0, "verified, trusted comment: "},
+        {"missing", package, std::nullopt, 3, "no signature file"},
+        {"malformed", package, std::string("hello\n"), 5, "not in the minisign format"},
+        {"legacy", package, Signature("ours", {"-l"}), 6, "legacy signature"},
+        {"another key", package, Signature("theirs"), 7, "not ours"},
+        {"changed package", changed, good, 8, "does not match the package"},
+        {"changed comment", package, otherComment, 9, "global signature wrong"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(m_served / "package.bin", c.package);
+        unlink((m_served / "package.bin.minisig").c_str());
+        if (c.signature) WriteFile(m_served / "package.bin.minisig", *c.signature);
+        NginxServer server(m_served.Path());
+        const std::string out = m_work / (std::string(c.name) + ".out");
+        const FetchRun run = RunFetch(m_work.Path(), server.Url("/package.bin") + " --pubkey " +
+                                                         KeyLine("ours") + " --out '" + out + "'");
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
+        EXPECT_THAT(run.output, testing::HasSubstr(c.says));
+    }
+}
+
+// A huge signature file is refused by its announced length, unread.
+TEST_F(VornFetchSignatureTest, AHugeSignatureFileIsNotRead) {
+    WriteFile(m_served / "package.bin", ReadFile(m_keys / "package.bin"));
+    WriteFile(m_served / "package.bin.minisig", "");
+    ASSERT_EQ(truncate((m_served / "package.bin.minisig").c_str(), 1LL << 30), 0);
+    NginxServer server(m_served.Path());
+    const FetchRun run =
+        RunFetch(m_work.Path(), server.Url("/package.bin") + " --pubkey " + KeyLine("ours") +
+                                    " --out " + (m_work / "out"));
+    EXPECT_EQ(run.exitCode, 4) << run.output;
+    EXPECT_THAT(run.output, testing::HasSubstr("signature file larger than 4096 bytes"));
+}
+
+TEST_F(VornFetchSignatureTest, AKeyThatCannotBeReadIsAUsageError) {
+    EXPECT_EQ(RunFetch(m_work.Path(),
+                       "http://127.0.0.1:9/x --pubkey RWQnotakey --out " + (m_work / "out"))
+                  .exitCode,
+              2);
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
 // vorn-fetch: one download with the launcher's own HTTP client, for operators
-// checking a download server and for the transfer benchmark.
+// checking a download server or a mirror's signature, and for the benchmarks.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "net/HttpSocket.h"
 #include "platform/Services.h"
 #include "update/ErrorHeadDump.h"
+#include "update/HashingSink.h"
+#include "update/PackageCheck.h"
+#include "update/PackageKey.h"
 #include "update/TempFileSink.h"
 
 namespace {
@@ -15,6 +19,29 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+
+// With --pubkey, a failed check exits with a status of its own.
+int SignatureExit(SignatureOutcome outcome) {
+    switch (outcome) {
+        case SignatureOutcome::Verified:
+            return kExitOk;
+        case SignatureOutcome::Missing:
+            return 3;
+        case SignatureOutcome::TooLarge:
+            return 4;
+        case SignatureOutcome::Malformed:
+            return 5;
+        case SignatureOutcome::Legacy:
+            return 6;
+        case SignatureOutcome::UnknownKey:
+            return 7;
+        case SignatureOutcome::BadSignature:
+            return 8;
+        case SignatureOutcome::BadGlobalSignature:
+            return 9;
+    }
+    return kExitFailed;
+}
 
 // The client insists on a sink; the tool only prints the totals at the end.
 class QuietSink : public IDownLoadThread {
@@ -28,10 +55,15 @@ struct Arguments {
     std::string address;
     int64_t offset = 0;
     std::string out;
+    std::optional<PackageKey> key;  // --pubkey
 };
 
 int Usage() {
-    fprintf(stderr, "usage: vorn-fetch URL [--address A] [--offset N] --out FILE\n");
+    fprintf(stderr,
+            "usage: vorn-fetch URL [--address A] [--offset N] [--pubkey KEY] --out FILE\n"
+            "exit status: 0 fetched (and verified), 1 transfer failed, 2 usage; with --pubkey\n"
+            "3 no signature, 4 signature too large, 5 malformed, 6 legacy, 7 unknown key,\n"
+            "8 bad signature, 9 bad global signature\n");
     return kExitUsage;
 }
 
@@ -54,6 +86,9 @@ bool ParseArguments(int argc, char** argv, Arguments* args) {
             if (!ParseOffset(argv[++i], &args->offset)) return false;
         } else if (arg == "--out" && hasValue) {
             args->out = argv[++i];
+        } else if (arg == "--pubkey" && hasValue) {
+            args->key = ParsePackageKey(argv[++i]);
+            if (!args->key) return false;
         } else if (arg.starts_with("--") || !args->url.empty()) {
             return false;
         } else {
@@ -75,15 +110,23 @@ int main(int argc, char** argv) {
         fprintf(stderr, "vorn-fetch: cannot open %s\n", args.out.c_str());
         return kExitFailed;
     }
+    HashingSink hashing(out, args.out);
     const platform::Services services = platform::SystemServices({});
     QuietSink sink;
     CHttpSocket client(&sink, services);
-    const HttpResult result = client.RequestFile(args.url, args.address, args.offset, &out);
+    IBodySink* body = args.key ? static_cast<IBodySink*>(&hashing) : &out;
+    const HttpResult result = client.RequestFile(args.url, args.address, args.offset, body);
     if (result == HttpResult::Refused || result == HttpResult::Redirect) {
         ErrorHeadDump().Write(client.RequestTarget(), client.LastHead());
     }
     printf("result %d, received %lld bytes\n", ResultNumber(result),
            static_cast<long long>(client.TotalRecv()));
     if (result == HttpResult::Redirect) printf("location %s\n", client.Location().c_str());
-    return result == HttpResult::Ok ? kExitOk : kExitFailed;
+    if (result != HttpResult::Ok) return kExitFailed;
+    if (!args.key) return kExitOk;
+
+    const SignatureVerdict verdict =
+        FetchAndCheckSignature(client, args.url, args.address, *args.key, hashing.Digest());
+    printf("signature: %s\n", SignatureVerdictText(verdict).c_str());
+    return SignatureExit(verdict.outcome);
 }
