@@ -67,7 +67,12 @@ int CUpdateApp::InitInstance(int argc, char** argv) {
     if (hasDisplay) platform::EnableMessageDialogs(hooks.messageTimeoutMs);
 
     // Lives until the process ends: worker and watcher threads use it.
-    auto* dialog = new CUpdateDlg(commandLine, hasDisplay, LauncherServices(hooks));
+    const platform::Services& services = LauncherServices(hooks);
+    auto* dialog = new CUpdateDlg(commandLine, hasDisplay, services);
     dialog->DoModal();
+    // The main loop ends for a restart while a worker may still download and
+    // draw: the process ends without unwinding, as every other end does, so
+    // no library's static data goes away under a running thread.
+    services.terminateSelf();
     return 0;
 }

@@ -7,6 +7,6 @@ public:
     // Runs during static construction: a crash before start-up hands over
     // writes a crash report.
     CUpdateApp();
-    // The start-up sequence; returns the exit code, always 0.
+    // The start-up sequence; the process ends in it with exit code 0.
     int InitInstance(int argc, char** argv);
 };

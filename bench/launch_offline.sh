@@ -7,7 +7,7 @@
 #
 # Default: build/bench-loopback (configure it with -C cmake/LoopbackConstants.cmake
 # -DCMAKE_BUILD_TYPE=Release and build vorn-launcher vorn-sample-game
-# vorn-test-private-resolver), 9 runs each. Runs without a display.
+# vorn-test-namespace), 9 runs each. Runs without a display.
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,8 +15,8 @@ BUILD=${1:-$ROOT/build/bench-loopback}
 RUNS=${2:-9}
 LAUNCHER=$BUILD/app/vorn-launcher
 GAME=$BUILD/tools/demo/vorn-sample-game
-OFFLINE=$BUILD/tests/support/vorn-test-private-resolver
-for program in "$LAUNCHER" "$GAME" "$OFFLINE"; do
+NAMESPACE=$BUILD/tests/support/vorn-test-namespace
+for program in "$LAUNCHER" "$GAME" "$NAMESPACE"; do
     [ -x "$program" ] || { echo "missing $program (build it in $BUILD)" >&2; exit 2; }
 done
 
@@ -59,7 +59,7 @@ launch >/dev/null  # warm-up
 i=0
 while [ $i -lt "$RUNS" ]; do
     launch >> "$WORK/online.ms"
-    launch "$OFFLINE" "$WORK/resolver" >> "$WORK/offline.ms"
+    launch "$NAMESPACE" resolver "$WORK/resolver" >> "$WORK/offline.ms"
     i=$((i + 1))
 done
 online=$(median < "$WORK/online.ms")

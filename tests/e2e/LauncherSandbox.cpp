@@ -166,7 +166,7 @@ std::unique_ptr<ProgramRun> LauncherSandbox::Start(const std::vector<std::string
     }
     if (m_noResolver) {
         MakeFolder(m_root / "resolver");
-        command.insert(command.end(), {VORN_E2E_PRIVATE_RESOLVER, m_root / "resolver"});
+        command.insert(command.end(), {VORN_E2E_NAMESPACE, "resolver", m_root / "resolver"});
     }
     // Started from the home folder, as from a desktop entry: the launcher must
     // find its own folder by itself.

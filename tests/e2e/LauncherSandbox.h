@@ -44,7 +44,7 @@ public:
     // Sets an environment variable for the runs started afterwards.
     void SetEnvironment(const std::string& name, const std::string& value);
     // Runs started afterwards have a name service of their own that knows no
-    // name, as on a machine without a network (tests/support/PrivateResolver.h).
+    // name, as on a machine without a network (tests/support/PrivateNamespace.h).
     void TakeAwayTheResolver() { m_noResolver = true; }
     // Writes the mount table anew: the system root and these fixed volumes,
     // in this order.

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "BuildConstants.h"
+#include "tests/support/LoopbackPort.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ std::unique_ptr<NginxServer> StartDownloadServer(uint16_t port, const std::strin
 
 std::unique_ptr<PythonServer> StartMisbehavingServer(uint16_t port, const std::string& behaviour,
                                                      const std::string& logFile) {
+    RequireFreeLoopbackPort(port);
     return std::make_unique<PythonServer>(
         "routed_server.py",
         std::vector<std::string>{"--port", std::to_string(port), "--route",
@@ -73,6 +75,7 @@ std::unique_ptr<PythonServer> StartMisbehavingServer(uint16_t port, const std::s
 }
 
 std::unique_ptr<PythonServer> StartStatsStandin(const std::string& recordFile) {
+    RequireFreeLoopbackPort(StatsPort());
     return std::make_unique<PythonServer>(
         "stats_standin.py",
         std::vector<std::string>{"--port", std::to_string(StatsPort()), "--record", recordFile});

@@ -313,7 +313,8 @@ TEST(HttpSocketSetupTest, FailsBeforeSendingWithTheStepsCode) {
         HttpResult result;
         std::string logLine;
     };
-    const std::string closed = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/x";
+    const RefusingPort refusing;
+    const std::string closed = refusing.Url("/x");
     const std::string longHost = "http://" + std::string(64, 'h') + "/x";
     const std::string longPath = "http://h/" + std::string(259, 'p');
     const std::string longUrl = "http://" + std::string(1013, 'u') + "@h/x";
@@ -346,7 +347,7 @@ TEST(HttpSocketSetupTest, FailsBeforeSendingWithTheStepsCode) {
     CHttpSocket client(&sink, services);
     EXPECT_EQ(
         client.RequestFile("http://" + std::string(63, 'h') + ":" +
-                               std::to_string(UnusedLoopbackPort()) + "/" + std::string(258, 'p'),
+                               std::to_string(refusing.Port()) + "/" + std::string(258, 'p'),
                            "127.0.0.1", 0, nullptr),
         HttpResult::NoConnection);
 }

@@ -4,7 +4,7 @@
 
 #include "platform/HostLookup.h"
 #include "tests/platform/PlatformTestSupport.h"
-#include "tests/support/PrivateResolver.h"
+#include "tests/support/PrivateNamespace.h"
 #include "tests/support/TempDir.h"
 
 namespace platform {

@@ -15,22 +15,40 @@
 
 namespace {
 
+// A port nobody listens on at this moment.
+uint16_t FreshLoopbackPort() {
+    const RefusingPort port;
+    return port.Port();
+}
+
 constexpr const char* kNginx = "/usr/sbin/nginx";
 constexpr int kStartAttempts = 5;
 constexpr auto kStartTimeout = std::chrono::seconds(10);
 constexpr auto kStartPoll = std::chrono::milliseconds(10);
 constexpr auto kLogWait = std::chrono::seconds(10);
 
-bool Accepts(uint16_t port) {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+// The text a loopback server on port answers for target, read to its end;
+// empty when nothing answers.
+std::string Answer(uint16_t port, const std::string& target) {
+    const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(port);
-    const bool connected =
-        connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    std::string answer;
+    if (connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const std::string request =
+            "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+        if (send(probe, request.data(), request.size(), MSG_NOSIGNAL) ==
+            static_cast<ssize_t>(request.size())) {
+            char chunk[4096];
+            for (ssize_t got; (got = recv(probe, chunk, sizeof chunk, 0)) > 0;) {
+                answer.append(chunk, static_cast<size_t>(got));
+            }
+        }
+    }
     close(probe);
-    return connected;
+    return answer;
 }
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
@@ -61,7 +79,10 @@ NginxServer::NginxServer(const std::string& root, NginxOptions options) {
 NginxServer::~NginxServer() = default;
 
 bool NginxServer::TryStart(const std::string& root, const NginxOptions& options) {
-    m_port = options.port ? options.port : UnusedLoopbackPort();
+    // A fixed port must be free; any other is one the system hands out and this
+    // nginx then takes, or another start is tried should someone be quicker.
+    if (options.port) RequireFreeLoopbackPort(options.port);
+    m_port = options.port ? options.port : FreshLoopbackPort();
     std::string config = ReadFile(TestServerFile("nginx.conf.in"));
     ReplaceAll(config, "@PREFIX@", m_prefix.Path());
     ReplaceAll(config, "@PORT@", std::to_string(m_port));
@@ -75,7 +96,8 @@ bool NginxServer::TryStart(const std::string& root, const NginxOptions& options)
     const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
         if (m_process->HasExited()) break;
-        if (Accepts(m_port)) return true;
+        // Only this nginx names its own prefix.
+        if (Answer(m_port, "/.well-known/vorn-server").ends_with(m_prefix.Path())) return true;
         std::this_thread::sleep_for(kStartPoll);
     }
     m_process.reset();

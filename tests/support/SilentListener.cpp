@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "tests/support/LoopbackPort.h"
+
 namespace {
 
 // With a backlog of 0 the queue holds one or two connections.
@@ -36,6 +38,7 @@ SilentListener::SilentListener(uint16_t port) {
         listen(m_listener, 0) != 0 ||
         getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         if (m_listener >= 0) close(m_listener);
+        RequireFreeLoopbackPort(port);
         throw std::runtime_error("cannot listen on loopback port " + std::to_string(port));
     }
     m_port = ntohs(address.sin_port);

@@ -26,7 +26,8 @@ TEST(HttpPostTest, ErrorStatusIsACompletedTransfer) {
 
 TEST(HttpPostTest, RefusedConnectionReportsTheCurlError) {
     std::string response = "left from before";
-    const std::string url = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/form";
+    const RefusingPort refusing;
+    const std::string url = refusing.Url("/form");
     EXPECT_EQ(HttpPost(response, url, "a=1"), CURLE_COULDNT_CONNECT);
     EXPECT_EQ(response, "");
 }

@@ -73,8 +73,8 @@ TEST(LaunchRecordTest, AnyCompletedTransferCountsAsDelivered) {
 }
 
 TEST(LaunchRecordTest, UnreachableServiceLeavesTheFlagForTheNextStart) {
-    const platform::Services context =
-        TestReportServices("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()));
+    const RefusingPort refusing;
+    const platform::Services context = TestReportServices(refusing.Url());
     const auto started = std::chrono::steady_clock::now();
     EXPECT_NE(DeliverLaunchRecord(3, context), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);

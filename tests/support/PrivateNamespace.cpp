@@ -1,8 +1,11 @@
-#include "tests/support/PrivateResolver.h"
+#include "tests/support/PrivateNamespace.h"
 
 #include <fcntl.h>
+#include <net/if.h>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,16 +27,16 @@ bool WriteProcFile(const std::string& path, const std::string& text) {
     return written;
 }
 
-// Root may make a mount namespace at once; anyone else first a user namespace
-// in which they are root.
-std::string EnterMountNamespace() {
-    if (unshare(CLONE_NEWNS) == 0) return "";
+// Root may make the namespaces at once; anyone else first a user namespace,
+// in which they keep their own ids and get the rights to set the others up.
+std::string EnterNamespaces(int kinds) {
+    if (unshare(kinds) == 0) return "";
     const uid_t uid = getuid();
     const gid_t gid = getgid();
-    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return Failure("unshare");
+    if (unshare(CLONE_NEWUSER | kinds) != 0) return Failure("unshare");
     if (!WriteProcFile("/proc/self/setgroups", "deny") ||
-        !WriteProcFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
-        !WriteProcFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1")) {
+        !WriteProcFile("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1") ||
+        !WriteProcFile("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1")) {
         return Failure("user namespace maps");
     }
     return "";
@@ -48,7 +51,7 @@ std::string EnterPrivateResolver(const std::string& folder, const std::string& h
         {folder + "/nsswitch.conf", "hosts: files dns\n"},
     };
     for (const auto& [path, text] : files) WriteFile(path, text);
-    if (std::string error = EnterMountNamespace(); !error.empty()) return error;
+    if (std::string error = EnterNamespaces(CLONE_NEWNS); !error.empty()) return error;
     if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
         return Failure("private mounts");
     }
@@ -60,4 +63,18 @@ std::string EnterPrivateResolver(const std::string& folder, const std::string& h
         }
     }
     return "";
+}
+
+std::string EnterPrivateNetwork() {
+    if (std::string error = EnterNamespaces(CLONE_NEWNET); !error.empty()) return error;
+    const int control = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (control < 0) return Failure("socket");
+    ifreq loopback{};
+    strncpy(loopback.ifr_name, "lo", IFNAMSIZ - 1);
+    const bool up = ioctl(control, SIOCGIFFLAGS, &loopback) == 0 &&
+                    (loopback.ifr_flags |= IFF_UP, ioctl(control, SIOCSIFFLAGS, &loopback) == 0);
+    const int error = errno;
+    close(control);
+    errno = error;
+    return up ? "" : Failure("loopback up");
 }
