@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 
 #include "skin/RenderSkin.h"
 #include "skin/TextOutline.h"
@@ -71,12 +70,25 @@ TEST(DrawArcCharTest, SpaceDrawsNothingAndAdvancesNothing) {
 }
 
 TEST(DrawArcCharTest, NarrowCharactersGetAQuarterOfTheirShortfall) {
+    // Outline widths of WenQuanYi Zen Hei, bold at 18 px, the face the window's
+    // families resolve to. The extra is a quarter of (20 - width), truncated.
+    const struct {
+        const char* ch;
+        double outlineWidth;
+        float advance;
+    } cases[] = {
+        {"l", 2.15625, 6.15625f},       // a quarter of 17.84 is 4.46: 4 more
+        {"j", 4.796875, 7.796875f},     // 3.80: 3 more, not 4
+        {"1", 9.375, 11.375f},          // 2.66: 2 more, not 3
+        {"M", 12.6875, 13.6875f},       // 1.83: 1 more, not 2
+        {"正", 17.828125, 17.828125f},  // 0.54: nothing more
+        {"游", 18.0, 18.0f},            // 0.5: nothing more
+    };
     ArcCharCanvas canvas;
-    for (const char* ch : {"1", "i", "l", "M", "正"}) {
-        const double width = canvas.OutlineWidth(ch);
-        ASSERT_GT(width, 0) << ch;
-        const int extra = width < 20 ? static_cast<int>((20 - width) * 0.25) : 0;
-        EXPECT_FLOAT_EQ(canvas.Draw(ch), static_cast<float>(width) + extra) << ch;
+    for (const auto& c : cases) {
+        ASSERT_NEAR(canvas.OutlineWidth(c.ch), c.outlineWidth, 0.02)
+            << c.ch << ": not the face these widths were taken from";
+        EXPECT_NEAR(canvas.Draw(c.ch), c.advance, 0.02) << c.ch;
     }
 }
 

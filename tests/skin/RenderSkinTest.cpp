@@ -62,38 +62,65 @@ TEST_F(RenderSkinTest, ZeroPercentShowsGlobeAndDashedArcOnly) {
     for (int y = 0; y < kSkinHeight; y += 3)
         for (int x = 0; x < kSkinWidth; x += 3) {
             ASSERT_NE(frame.At(x, y), kSolidColour) << x << "," << y;
-            ASSERT_NE(frame.At(x, y), kBoatColour) << x << "," << y;
+            ASSERT_FALSE(IsBoat(frame.At(x, y))) << x << "," << y;
         }
     // No percentage either: the number's area holds nothing but pictures.
     EXPECT_EQ(CountInk(frame.surface, 100, 380, 140, 140), 0);
 }
 
-TEST_F(RenderSkinTest, OnePercentCutsTheArcTo5PixelsAndPlacesFrame0) {
+TEST_F(RenderSkinTest, OnePercentCutsTheSolidArcTo5Pixels) {
     Frame frame(Render(1));
     // The boat covers the left end of the arc; below it the arc shows.
     EXPECT_EQ(frame.At(kArcLeft + 4, kArcTop + kArcHeight - 1), kSolidColour);
     EXPECT_EQ(frame.At(kArcLeft, kArcTop + kArcHeight - 1), kSolidColour);
     EXPECT_EQ(frame.At(kArcLeft + 5, kArcTop + kArcHeight - 1), kDashedColour);
-    // Frame 0 is 110 x 137 and centred at (135, 420): its corner is (80, 351).
-    EXPECT_EQ(frame.At(80, 351), kBoatColour);
-    EXPECT_EQ(frame.At(189, 487), kBoatColour);
-    EXPECT_NE(frame.At(79, 351), kBoatColour);
-    EXPECT_NE(frame.At(80, 350), kBoatColour);
-    EXPECT_NE(frame.At(190, 487), kBoatColour);
-    EXPECT_NE(frame.At(189, 488), kBoatColour);
 }
 
-TEST_F(RenderSkinTest, HundredPercentShowsTheWholeArcAndFrame17) {
+TEST_F(RenderSkinTest, HundredPercentShowsTheWholeSolidArc) {
     Frame frame(Render(100));
     EXPECT_EQ(frame.At(kArcLeft, kArcRow), kSolidColour);
     EXPECT_EQ(frame.At(kArcLeft + kArcWidth - 1, kArcTop), kSolidColour);
     EXPECT_EQ(frame.At(kArcLeft + kArcWidth, kArcTop), kGlobeColour);
-    // Frame 17 is 139 x 113 centred at (616, 572): (int)546.5 = 546, (int)515.5 = 515.
-    EXPECT_EQ(frame.At(546, 515), kBoatColour);
-    EXPECT_EQ(frame.At(546 + 138, 515 + 112), kBoatColour);
-    EXPECT_NE(frame.At(545, 515), kBoatColour);
-    EXPECT_NE(frame.At(546 + 139, 515), kBoatColour);
-    EXPECT_NE(frame.At(546, 515 + 113), kBoatColour);
+}
+
+TEST_F(RenderSkinTest, BoatSailsTheRouteTurningAtEachFrameChange) {
+    // The first and last percentage of every frame. A frame of w x h centred
+    // at (x, y) has its corner at (x - w / 2, y - h / 2), truncated: frame 0
+    // (110 x 137) centred at (135, 420) covers 80..189 x 351..487.
+    const struct {
+        int percent, centreX, centreY, frame, left, top, right, bottom;
+    } cases[] = {
+        {1, 135, 420, 0, 80, 351, 189, 487},    {5, 145, 442, 0, 90, 373, 199, 509},
+        {6, 148, 447, 1, 92, 379, 202, 513},    {9, 157, 461, 1, 101, 393, 211, 527},
+        {10, 160, 466, 2, 104, 400, 214, 531},  {13, 171, 481, 2, 115, 415, 225, 546},
+        {14, 174, 485, 3, 119, 421, 228, 547},  {19, 194, 509, 3, 139, 445, 248, 571},
+        {20, 198, 514, 4, 144, 453, 250, 574},  {23, 212, 526, 4, 158, 465, 264, 586},
+        {24, 217, 531, 5, 163, 471, 270, 590},  {28, 235, 543, 5, 181, 483, 288, 602},
+        {29, 240, 546, 6, 184, 485, 294, 605},  {33, 257, 557, 6, 201, 496, 311, 616},
+        {34, 262, 558, 7, 205, 498, 317, 617},  {40, 292, 571, 7, 235, 511, 347, 630},
+        {41, 298, 573, 8, 240, 513, 354, 631},  {48, 334, 586, 8, 276, 526, 390, 644},
+        {49, 340, 588, 9, 279, 529, 399, 645},  {55, 374, 595, 9, 313, 536, 433, 652},
+        {56, 379, 596, 10, 316, 538, 441, 652}, {62, 415, 602, 10, 352, 544, 477, 658},
+        {63, 420, 602, 11, 354, 546, 484, 656}, {69, 453, 602, 11, 387, 546, 517, 656},
+        {70, 458, 602, 12, 390, 546, 525, 656}, {74, 479, 602, 12, 411, 546, 546, 656},
+        {75, 487, 601, 13, 418, 545, 554, 655}, {79, 503, 599, 13, 434, 543, 570, 653},
+        {80, 510, 599, 14, 440, 542, 578, 654}, {84, 530, 596, 14, 460, 539, 598, 651},
+        {85, 535, 595, 15, 465, 538, 604, 650}, {89, 558, 591, 15, 488, 534, 627, 646},
+        {90, 564, 589, 16, 494, 532, 633, 645}, {98, 605, 576, 16, 535, 519, 674, 632},
+        {99, 610, 574, 17, 540, 517, 678, 629}, {100, 616, 572, 17, 546, 515, 684, 627},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.percent << " %");
+        Frame frame(Render(c.percent));
+        const uint32_t boat = BoatColour(c.frame);
+        EXPECT_EQ(frame.At(c.centreX, c.centreY), boat);
+        EXPECT_EQ(frame.At(c.left, c.top), boat);
+        EXPECT_EQ(frame.At(c.right, c.bottom), boat);
+        EXPECT_FALSE(IsBoat(frame.At(c.left - 1, c.top)));
+        EXPECT_FALSE(IsBoat(frame.At(c.left, c.top - 1)));
+        EXPECT_FALSE(IsBoat(frame.At(c.right + 1, c.bottom)));
+        EXPECT_FALSE(IsBoat(frame.At(c.right, c.bottom + 1)));
+    }
 }
 
 TEST_F(RenderSkinTest, OutOfRangePercentagesDrawAsTheNearestEnd) {

@@ -24,8 +24,8 @@ cairo_surface_t* FilledSurface(int width, int height, uint32_t argb) {
 StandInImages::StandInImages() {
     m_images.window = &kTestWindow;
     for (int frame = 0; frame < kBoatFrames; ++frame) {
-        m_images.slots[frame] =
-            FilledSurface(kBoatFrameSizes[frame].width, kBoatFrameSizes[frame].height, kBoatColour);
+        m_images.slots[frame] = FilledSurface(kBoatFrameSizes[frame].width,
+                                              kBoatFrameSizes[frame].height, BoatColour(frame));
     }
     m_images.slots[kSolidArcSlot] = FilledSurface(kArcWidth, kArcHeight, kSolidColour);
     m_images.slots[kDashedArcSlot] = FilledSurface(kArcWidth, kArcHeight, kDashedColour);
@@ -59,9 +59,13 @@ uint32_t PixelAt(cairo_surface_t* surface, int x, int y) {
     return reinterpret_cast<const uint32_t*>(row)[x];
 }
 
+bool IsBoat(uint32_t pixel) {
+    return pixel >= BoatColour(0) && pixel < BoatColour(kBoatFrames);
+}
+
 bool IsInk(uint32_t pixel) {
     return (pixel >> 24) != 0 && pixel != kGlobeColour && pixel != kDashedColour &&
-           pixel != kSolidColour && pixel != kBoatColour;
+           pixel != kSolidColour && !IsBoat(pixel);
 }
 
 int CountInk(cairo_surface_t* surface, int left, int top, int width, int height) {

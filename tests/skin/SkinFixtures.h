@@ -15,7 +15,13 @@
 inline constexpr uint32_t kGlobeColour = 0xff102030;
 inline constexpr uint32_t kDashedColour = 0xff20c040;
 inline constexpr uint32_t kSolidColour = 0xffe01010;
+// Boat frame f is filled with kBoatColour + f, so a pixel tells which frame
+// was drawn.
 inline constexpr uint32_t kBoatColour = 0xfff0f000;
+
+constexpr uint32_t BoatColour(int frame) {
+    return kBoatColour + static_cast<uint32_t>(frame);
+}
 
 // Owns a table of stand-in pictures at the artwork's sizes.
 class StandInImages {
@@ -40,6 +46,9 @@ cairo_surface_t* RenderThroughPng(const TempDir& dir, const SkinImages& images,
                                   const FrameState& state, int osClass = 0);
 
 uint32_t PixelAt(cairo_surface_t* surface, int x, int y);
+
+// A pixel of any stand-in boat frame.
+bool IsBoat(uint32_t pixel);
 
 // Pixels that are neither transparent nor of the given picture colours: the
 // drawn text.

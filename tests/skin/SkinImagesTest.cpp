@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "skin/SkinImages.h"
 #include "skin/SkinLayout.h"
 
@@ -9,6 +12,17 @@ uint8_t AlphaAt(cairo_surface_t* surface, int x, int y) {
     const unsigned char* row =
         cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
     return reinterpret_cast<const uint32_t*>(row)[x] >> 24;
+}
+
+// The highest alpha within dx columns and dy rows of (x, y), inside the picture.
+int MaxAlphaNear(cairo_surface_t* surface, int x, int y, int dx, int dy) {
+    const int width = cairo_image_surface_get_width(surface);
+    const int height = cairo_image_surface_get_height(surface);
+    int best = 0;
+    for (int row = std::max(y - dy, 0); row <= std::min(y + dy, height - 1); ++row)
+        for (int column = std::max(x - dx, 0); column <= std::min(x + dx, width - 1); ++column)
+            best = std::max<int>(best, AlphaAt(surface, column, row));
+    return best;
 }
 
 struct Expected {
@@ -66,12 +80,23 @@ TEST_F(SkinImagesTest, PicturesKeepTheirTransparency) {
 TEST_F(SkinImagesTest, BothArcsFollowTheBoatsRoute) {
     const SkinImages& table = SkinImagesTable();
     cairo_surface_t* solid = table.slots[kSolidArcSlot];
+    cairo_surface_t* dashed = table.slots[kDashedArcSlot];
+    ASSERT_NE(solid, nullptr);
+    ASSERT_NE(dashed, nullptr);
+    int dashedMisses = 0, dashedGaps = 0;
     for (const BoatStop& stop : BoatPath()) {
         const int x = stop.x - kArcLeft, y = stop.y - kArcTop;
-        uint8_t best = 0;
-        for (int dy = -2; dy <= 2; ++dy) best = std::max(best, AlphaAt(solid, x, y + dy));
-        EXPECT_GT(best, 200) << "solid arc misses (" << stop.x << ", " << stop.y << ")";
+        // The solid line runs through every stop.
+        EXPECT_GT(MaxAlphaNear(solid, x, y, 0, 2), 200)
+            << "solid arc misses (" << stop.x << ", " << stop.y << ")";
+        // The dashed line is fainter; a stop in a gap has a dash a few pixels
+        // away.
+        dashedMisses += MaxAlphaNear(dashed, x, y, 3, 3) < 100;
+        dashedGaps += MaxAlphaNear(dashed, x, y, 0, 2) < 50;
     }
+    EXPECT_LE(dashedMisses, 3);
+    // A dashed line, not a second solid one.
+    EXPECT_GE(dashedGaps, 5);
 }
 
 TEST(LoadPngResourceTest, UnknownIdGivesNothingAndOneLine) {
