@@ -10,11 +10,15 @@ Thread::~Thread() {
 }
 
 bool Thread::Start() {
-    m_bRunning = true;
+    m_bRunning->store(true);
     try {
-        m_thread = std::jthread(&Thread::Entry, this);
+        m_thread = std::jthread([this, running = m_bRunning] {
+            m_nThreadId = gettid();
+            Run();
+            running->store(false);
+        });
     } catch (const std::system_error&) {
-        m_bRunning = false;
+        m_bRunning->store(false);
         return false;
     }
     return true;
@@ -22,10 +26,4 @@ bool Thread::Start() {
 
 void Thread::Join() {
     if (m_thread.joinable()) m_thread.join();
-}
-
-void Thread::Entry() {
-    m_nThreadId = gettid();
-    Run();
-    m_bRunning = false;
 }

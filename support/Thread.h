@@ -1,10 +1,11 @@
-// Base of objects that run their body on a thread of their own. The object
-// must outlive its thread: the destructor neither waits for nor stops it.
+// Base of objects that run their body on a thread of their own. The destructor
+// neither waits for nor stops the thread: the object must outlive Run.
 #pragma once
 
 #include <sys/types.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 class Thread {
@@ -19,7 +20,7 @@ public:
     // Waits until Run has returned. Callers serialise Start and Join.
     void Join();
     // True from the start until Run has returned; any thread may ask.
-    bool Running() const { return m_bRunning.load(); }
+    bool Running() const { return m_bRunning->load(); }
     // The kernel's id of the thread, 0 until it has begun.
     pid_t ThreadId() const { return m_nThreadId.load(); }
 
@@ -27,9 +28,10 @@ protected:
     virtual void Run() = 0;
 
 private:
-    void Entry();
-
-    std::jthread m_thread;                // owned by whoever serialises Start and Join
-    std::atomic<pid_t> m_nThreadId{0};    // written by the new thread
-    std::atomic<bool> m_bRunning{false};  // set by Start, cleared by the thread
+    std::jthread m_thread;              // owned by whoever serialises Start and Join
+    std::atomic<pid_t> m_nThreadId{0};  // written by the new thread
+    // Set by Start, cleared by the thread; shared so that a thread outliving
+    // its object still has it to clear.
+    const std::shared_ptr<std::atomic<bool>> m_bRunning =
+        std::make_shared<std::atomic<bool>>(false);
 };
