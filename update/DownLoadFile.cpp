@@ -68,6 +68,7 @@ DownloadOutcome DownLoadThread::DownLoadFile(const std::string& name) {
 
         std::string url = AttemptUrl(server.szUrl, name, attempt, disguise);
         std::string address = server.szAddress;
+        m_pTempFile = file.get();
         HttpResult result = m_pHttp->RequestFile(url, address, offset, body);
         if (IsRefusal(result)) m_errorHeads.Write(m_pHttp->RequestTarget(), m_pHttp->LastHead());
         if (result == HttpResult::Redirect && !m_bHandedOver) {
@@ -79,6 +80,7 @@ DownloadOutcome DownLoadThread::DownLoadFile(const std::string& name) {
                 m_errorHeads.Write(m_pHttp->RequestTarget(), m_pHttp->LastHead());
             }
         }
+        m_pTempFile = nullptr;
         file.reset();
 
         if (m_bHandedOver) return DownloadOutcome::Failed;

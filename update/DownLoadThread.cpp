@@ -129,5 +129,8 @@ void DownLoadThread::OnFileSize(int64_t contentLength) {
         SpaceShortageMessage(*m_services.volumes, m_host.Config().m_szInstallDir, contentLength);
     if (!shortage) return;
     m_host.ShowMessage(*shortage);
+    // The body is left unread: a package that cannot be installed is not
+    // worth the player's bandwidth or the disk it would fill.
+    if (m_pTempFile) m_pTempFile->KeepNoMore();
     HandOver(true);
 }

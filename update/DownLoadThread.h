@@ -18,6 +18,7 @@
 #include "update/ErrorHeadDump.h"
 #include "update/PackageHasher.h"
 #include "update/PackageKey.h"
+#include "update/TempFileSink.h"
 #include "update/TransferRate.h"
 #include "update/UpdateHost.h"
 
@@ -111,6 +112,9 @@ private:
     // Set while the signature file is fetched, which is no progress of the
     // package; worker thread only.
     bool m_bFetchingSignature = false;
+    // The temporary file of the transfer under way, none between transfers;
+    // worker thread only (the client's calls come on it).
+    TempFileSink* m_pTempFile = nullptr;
 
     // Set by the worker thread when it calls Finish, also in the middle of a
     // transfer (the install volume is too small): nothing more is reported or

@@ -22,7 +22,12 @@ public:
     bool Restart(int64_t offset) override;
     bool Write(const char* data, size_t size) override;
     bool Finish() override;
+    int64_t Capacity() const override { return m_bKeepsNoMore ? 0 : -1; }
+    // From now on the sink keeps no body at all, so the client leaves a body
+    // unread (the install volume turned out too small for it).
+    void KeepNoMore() { m_bKeepsNoMore = true; }
 
 private:
-    platform::UniqueFd m_fd;  // owned by the worker thread
+    platform::UniqueFd m_fd;      // owned by the worker thread
+    bool m_bKeepsNoMore = false;  // owned by the worker thread
 };

@@ -356,6 +356,10 @@ TEST_F(DownloadTest, InstallVolumeTooSmallStopsBeforeTheBody) {
               std::vector<std::string>{"安装目录所在磁盘空间不足: /mnt/games 还需要 298.00 KB"});
     EXPECT_EQ(host.Finishes(), std::vector<bool>{true});
     EXPECT_FALSE(FileExists(targetPath));
+    // The body is left unread: not one byte of it is kept.
+    EXPECT_EQ(ReadFile(tempPath).size(), 0u);
+    EXPECT_NE(ReadFile(LogFile::Path()).find("307200 > 0"), std::string::npos)
+        << ReadFile(LogFile::Path());
 }
 
 }  // namespace
