@@ -97,9 +97,8 @@ bool IsPathPrefix(const std::string& mountPoint, const std::string& path) {
 
 class MountTableVolumes final : public IVolumes {
 public:
-    // trustDevices: a test table, whose devices are not looked up in sysfs.
-    MountTableVolumes(std::string mountInfoPath, bool trustDevices)
-        : m_mountInfoPath(std::move(mountInfoPath)), m_trustDevices(trustDevices) {}
+    MountTableVolumes(std::string mountInfoPath, std::string sysClassBlock)
+        : m_mountInfoPath(std::move(mountInfoPath)), m_sysClassBlock(std::move(sysClassBlock)) {}
 
     std::vector<Volume> FixedVolumes() override {
         const std::vector<Volume> entries = Entries();
@@ -139,13 +138,13 @@ private:
         if (!IsLocalDiskFileSystem(entry.fsType)) return false;
         if (entry.fsType != kPoolFileSystem) {
             if (!entry.device.starts_with("/dev/")) return false;
-            if (!m_trustDevices && IsRemovableBlockDevice(entry.device)) return false;
+            if (IsRemovableBlockDevice(entry.device, m_sysClassBlock)) return false;
         }
         return access(entry.mountPoint.c_str(), W_OK) == 0 && !OthersMayWrite(entry.mountPoint);
     }
 
     const std::string m_mountInfoPath;
-    const bool m_trustDevices;
+    const std::string m_sysClassBlock;
 };
 
 }  // namespace
@@ -187,9 +186,10 @@ bool IsRemovableBlockDevice(const std::string& device, const std::string& sysCla
     return ReadsOne(partition.parent_path().string() + "/removable");
 }
 
-std::unique_ptr<IVolumes> SystemVolumes(const std::string& mountInfoPath) {
-    if (!mountInfoPath.empty()) return std::make_unique<MountTableVolumes>(mountInfoPath, true);
-    return std::make_unique<MountTableVolumes>(kSystemMountInfo, false);
+std::unique_ptr<IVolumes> SystemVolumes(const std::string& mountInfoPath,
+                                        const std::string& sysClassBlock) {
+    return std::make_unique<MountTableVolumes>(
+        mountInfoPath.empty() ? kSystemMountInfo : mountInfoPath, sysClassBlock);
 }
 
 }  // namespace platform

@@ -32,10 +32,11 @@ public:
 inline constexpr const char* kSystemRoot = "/";
 
 // Reads /proc/self/mountinfo, or the table at mountInfoPath when it is not
-// empty, at every call; entries of such a table with a local disk file system
-// on a /dev device count as fixed without a look at sysfs. When several
-// entries share a mount point, the last one (the one mounted on top) counts.
-std::unique_ptr<IVolumes> SystemVolumes(const std::string& mountInfoPath = "");
+// empty, at every call, and asks the folder that stands for /sys/class/block
+// which devices are removable. When several entries share a mount point, the
+// last one (the one mounted on top) counts.
+std::unique_ptr<IVolumes> SystemVolumes(const std::string& mountInfoPath = "",
+                                        const std::string& sysClassBlock = "/sys/class/block");
 
 // Parses mountinfo text: mount point, source and file system type of every
 // entry, octal escapes decoded; malformed lines are skipped.
