@@ -7,6 +7,7 @@
 
 #include "net/ResolveHostIP.h"
 #include "platform/Paths.h"
+#include "support/Log.h"
 
 namespace {
 
@@ -149,9 +150,15 @@ void RememberInstallDir(const std::string& installDir, const platform::Services&
     }
 }
 
-// Takes the single-launcher lock; false when another launcher holds it.
+// Takes the single-launcher lock; false when another launcher holds it. A
+// lock that cannot be made at all must not keep the player from the game: the
+// run goes on unguarded, and the log says so.
 bool TakeLaunchLock(SettledLaunch& settled, const platform::Services& services) {
     settled.launchLock = services.acquireLock(kLaunchLockName);
+    if (settled.launchLock.result == platform::NamedLockResult::Unavailable) {
+        log_write(LOG_ERROR, "CUpdateDlg", "named lock %s unavailable: no single-launcher guard",
+                  kLaunchLockName);
+    }
     return settled.launchLock.result != platform::NamedLockResult::AlreadyHeld;
 }
 

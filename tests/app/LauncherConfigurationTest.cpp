@@ -276,6 +276,42 @@ TEST_F(LauncherConfigurationTest, FirstStartInstallsTakesTheLockAndLeavesTheMark
     EXPECT_TRUE(FileExists(config.m_szRunMarker));
 }
 
+// A lock that cannot be made does not keep the player from the game.
+TEST_F(LauncherConfigurationTest, AnUnavailableLockLetsTheRunGoOnUnguarded) {
+    lockResult = platform::NamedLockResult::Unavailable;
+    const ConfigOutcome outcome = Settle();
+    ASSERT_TRUE(std::holds_alternative<SettledLaunch>(outcome));
+    EXPECT_EQ(config.m_nMode, MODE_INSTALL);
+    EXPECT_EQ(lockRequests, std::vector<std::string>{"Launch"});
+    EXPECT_TRUE(FileExists(config.m_szRunMarker));
+}
+
+// One character more than its field holds ends the run at once; the longest
+// folder that fits still gets its marker, and a second launcher is turned
+// away there.
+TEST_F(LauncherConfigurationTest, TheLongestFolderThatFitsHasItsMarkerAndItsCheck) {
+    std::string data = home / "data/";
+    while (data.size() < 127 - std::string("Velmora").size()) data += "d";
+    fallbackOverride = data + "dVelmora";
+    ASSERT_EQ(fallbackOverride.size(), 128u);
+    const ConfigOutcome tooLong = Settle();
+    const EarlyEnd* end = std::get_if<EarlyEnd>(&tooLong);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->message, "安装目录的路径太长,无法安装游戏: " + fallbackOverride);
+
+    fallbackOverride = data + "Velmora";
+    ASSERT_TRUE(std::holds_alternative<SettledLaunch>(Settle()));
+    EXPECT_EQ(config.m_szRunMarker, fallbackOverride + "/load_vorn_temp");
+    EXPECT_TRUE(FileExists(config.m_szRunMarker));
+
+    InstallGameIn(fallbackOverride);
+    lockResult = platform::NamedLockResult::AlreadyHeld;
+    const ConfigOutcome second = Settle();
+    const EarlyEnd* refused = std::get_if<EarlyEnd>(&second);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->message, "游戏正在下载更新中！");
+}
+
 TEST_F(LauncherConfigurationTest, SecondLauncherIsRefusedWithTheMessageOfItsMode) {
     struct Case {
         bool installed;

@@ -108,6 +108,25 @@ TEST_F(InstallTest, FirstInstallFetchesThePackageFromThePrimaryAndRunsIt) {
     EXPECT_EQ(requests[1].status, 200);
 }
 
+// A runtime folder where no lock file can be made: the launcher still
+// installs, and its log says that it ran without the single-launcher guard.
+TEST_F(InstallTest, WithoutALockFileTheInstallGoesOnAndTheLogSaysSo) {
+    const auto primary = StartDownloadServer(PrimaryPort(), packages.Path());
+    WriteFile(sandbox.Root() + "/not-a-folder", "");
+    sandbox.SetEnvironment("XDG_RUNTIME_DIR", sandbox.Root() + "/not-a-folder/runtime");
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    ExpectSampleGameInstalled();
+    EXPECT_TRUE(FileExists(sandbox.RunMarkerPath()));
+    EXPECT_NE(ReadFile(sandbox.LogPath())
+                  .find("[ERROR] [CUpdateDlg]\tnamed lock Launch unavailable: no single-launcher "
+                        "guard\r\n"),
+              std::string::npos)
+        << ReadFile(sandbox.LogPath());
+}
+
 TEST_F(InstallTest, BackupServesThePackageWhenThePrimaryIsDown) {
     const auto backup = StartDownloadServer(BackupPort(), packages.Path());
 
