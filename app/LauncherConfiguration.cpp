@@ -150,6 +150,18 @@ void RememberInstallDir(const std::string& installDir, const platform::Services&
     }
 }
 
+// The addresses of both download servers; false when one cannot be had.
+bool ResolveDownloadHosts(LaunchConfig& config, const platform::Services& services) {
+    for (auto [url, address] :
+         {std::pair{&config.m_szGamePackUrl, &config.m_szGamePackAddr},
+          std::pair{&config.m_szGamePackUrlBak, &config.m_szGamePackAddrBak}}) {
+        std::optional<std::string> resolved = ServerAddress(*url, services);
+        if (!resolved) return false;
+        *address = std::move(*resolved);
+    }
+    return true;
+}
+
 // Takes the single-launcher lock; false when another launcher holds it. A
 // lock that cannot be made at all must not keep the player from the game: the
 // run goes on unguarded, and the log says so.
@@ -189,14 +201,8 @@ ConfigOutcome SettleLaunchConfig(const std::string& commandLine, const platform:
     // Only the hosts the chosen job talks to are looked up: an installed game
     // starts without any lookup, also offline. The update servers are never
     // asked for anything, so their addresses stay empty.
-    if (config.m_nMode == MODE_INSTALL) {
-        for (auto [url, address] :
-             {std::pair{&config.m_szGamePackUrl, &config.m_szGamePackAddr},
-              std::pair{&config.m_szGamePackUrlBak, &config.m_szGamePackAddrBak}}) {
-            std::optional<std::string> resolved = ServerAddress(*url, services);
-            if (!resolved) return EarlyEnd{kResolveFailedMessage, true};
-            *address = std::move(*resolved);
-        }
+    if (config.m_nMode == MODE_INSTALL && !ResolveDownloadHosts(config, services)) {
+        return EarlyEnd{kResolveFailedMessage, true};
     }
 
     RememberInstallDir(config.m_szInstallDir, services);

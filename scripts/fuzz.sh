@@ -1,16 +1,17 @@
 #!/bin/sh
 # Builds the fuzz configuration (clang, libraries with coverage counters, ASan
 # and UBSan) in build/fuzz and runs every fuzz program for the given minutes
-# (default 10), one after another. What a run finds that adds coverage is
+# (default 10), one after another, or only the one named second. What a run finds that adds coverage is
 # merged into the target's committed corpus; a crash or a broken property is
 # left in build/fuzz/findings/<target>/ and makes the script fail at the end.
 # The corpus replay runs in every ctest build; this script is not part of CI.
 set -e
 cd "$(dirname "$0")/.."
 MINUTES="${1:-10}"
+ONLY="${2:-}"
 # libFuzzer takes a time limit of 0 as none.
 case "$MINUTES" in
-  '' | *[!0-9]* | 0 | 0*) echo "usage: $0 [minutes per target, at least 1]" >&2; exit 2 ;;
+  '' | *[!0-9]* | 0 | 0*) echo "usage: $0 [minutes per target, at least 1] [target]" >&2; exit 2 ;;
 esac
 sh scripts/install-deps.sh
 # clang and libFuzzer only for this script: the test suite builds with GCC.
@@ -43,6 +44,7 @@ summary=""
 failed=0
 TAB=$(printf '\t')
 while IFS="$TAB" read -r name program corpus; do
+  [ -z "$ONLY" ] || [ "$name" = "$ONLY" ] || continue
   findings="$BUILD/findings/$name"
   rm -rf "$findings" && mkdir -p "$findings/new"
   coverage=$(coverage_of "$program" "$corpus")

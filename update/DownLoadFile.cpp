@@ -69,17 +69,7 @@ DownloadOutcome DownLoadThread::DownLoadFile(const std::string& name) {
         std::string url = AttemptUrl(server.szUrl, name, attempt, disguise);
         std::string address = server.szAddress;
         m_pTempFile = file.get();
-        HttpResult result = m_pHttp->RequestFile(url, address, offset, body);
-        if (IsRefusal(result)) m_errorHeads.Write(m_pHttp->RequestTarget(), m_pHttp->LastHead());
-        if (result == HttpResult::Redirect && !m_bHandedOver) {
-            // The redirect's host is looked up by name.
-            url = m_pHttp->Location();
-            address.clear();
-            result = m_pHttp->RequestFile(url, address, offset, body);
-            if (IsRefusal(result)) {
-                m_errorHeads.Write(m_pHttp->RequestTarget(), m_pHttp->LastHead());
-            }
-        }
+        const HttpResult result = RequestFollowingOneRedirect(url, address, offset, *body);
         m_pTempFile = nullptr;
         file.reset();
 
@@ -100,6 +90,19 @@ DownloadOutcome DownLoadThread::DownLoadFile(const std::string& name) {
         AdvanceServer();
     }
     return DownloadOutcome::Failed;
+}
+
+HttpResult DownLoadThread::RequestFollowingOneRedirect(std::string& url, std::string& address,
+                                                       int64_t offset, IBodySink& body) {
+    HttpResult result = m_pHttp->RequestFile(url, address, offset, &body);
+    if (IsRefusal(result)) m_errorHeads.Write(m_pHttp->RequestTarget(), m_pHttp->LastHead());
+    if (result != HttpResult::Redirect || m_bHandedOver) return result;
+    // The redirect's host is looked up by name.
+    url = m_pHttp->Location();
+    address.clear();
+    result = m_pHttp->RequestFile(url, address, offset, &body);
+    if (IsRefusal(result)) m_errorHeads.Write(m_pHttp->RequestTarget(), m_pHttp->LastHead());
+    return result;
 }
 
 bool DownLoadThread::PackageTrusted(const std::string& url, const std::string& address,

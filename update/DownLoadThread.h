@@ -23,6 +23,8 @@
 #include "update/UpdateHost.h"
 
 class CHttpSocket;
+class IBodySink;
+enum class HttpResult : int;
 
 // A file server, tried in the order of the worker's list.
 struct DownServer {
@@ -69,6 +71,10 @@ private:
     // The worker's last act: the controller's Finish.
     void HandOver(bool failed);
     DownloadOutcome DownLoadFile(const std::string& name);
+    // One request, and one more to where a redirect points; url and address
+    // become those of the last request. Refused heads go to the error dump.
+    HttpResult RequestFollowingOneRedirect(std::string& url, std::string& address, int64_t offset,
+                                           IBodySink& body);
     // True when the package that url delivered (through address) carries a
     // good signature, or when no signature is asked for; logs what it found.
     bool PackageTrusted(const std::string& url, const std::string& address,
