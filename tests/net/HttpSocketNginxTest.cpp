@@ -1,7 +1,6 @@
 // The client against a real nginx: what a player's launcher meets.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
