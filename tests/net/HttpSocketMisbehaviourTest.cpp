@@ -53,7 +53,9 @@ protected:
     static void SetUpTestSuite() {
         s_logDir = std::make_unique<TempDir>();
         s_server = std::make_unique<PythonServer>(
-            "misbehaving_server.py", std::vector<std::string>{"--log", *s_logDir / "requests"});
+            "misbehaving_server.py",
+            std::vector<std::string>{"--log", *s_logDir / "requests", "--closed-log",
+                                     *s_logDir / "closed"});
     }
     static void TearDownTestSuite() {
         s_server.reset();
@@ -83,6 +85,21 @@ protected:
             }
         }
         return connections;
+    }
+
+    // Waits until the server has closed the connection that served target;
+    // false when it has not within seconds.
+    bool WaitUntilServerClosed(const std::string& target) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        do {
+            const std::vector<std::string> connection = ConnectionsOf({target});
+            std::istringstream closed(ReadFile(*s_logDir / "closed"));
+            for (std::string line; !connection.empty() && std::getline(closed, line);) {
+                if (line == connection.back()) return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        } while (std::chrono::steady_clock::now() < deadline);
+        return false;
     }
 
     static std::unique_ptr<TempDir> s_logDir;
@@ -270,8 +287,9 @@ TEST_F(MisbehavingServerTest, KeepsOnlyAConnectionThatEndedCleanly) {
     ASSERT_EQ(Fetch(client, "/file?size=10&n=2"), HttpResult::Ok);
     ASSERT_EQ(Fetch(client, "/extra?size=10&extra=50&n=3"), HttpResult::Ok);
     ASSERT_EQ(Fetch(client, "/file?size=10&n=4"), HttpResult::Ok);
-    ASSERT_EQ(Fetch(client, Raw("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")), HttpResult::Ok);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const std::string closesAfterAnswering = Raw("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    ASSERT_EQ(Fetch(client, closesAfterAnswering), HttpResult::Ok);
+    ASSERT_TRUE(WaitUntilServerClosed(closesAfterAnswering));
     ASSERT_EQ(Fetch(client, "/file?size=10&n=6"), HttpResult::Ok);
 
     const std::vector<std::string> connections =
@@ -345,11 +363,10 @@ TEST(HttpSocketSetupTest, FailsBeforeSendingWithTheStepsCode) {
     RecordingSink sink;
     const platform::Services services = TestServices();
     CHttpSocket client(&sink, services);
-    EXPECT_EQ(
-        client.RequestFile("http://" + std::string(63, 'h') + ":" +
-                               std::to_string(refusing.Port()) + "/" + std::string(258, 'p'),
-                           "127.0.0.1", 0, nullptr),
-        HttpResult::NoConnection);
+    EXPECT_EQ(client.RequestFile("http://" + std::string(63, 'h') + ":" +
+                                     std::to_string(refusing.Port()) + "/" + std::string(258, 'p'),
+                                 "127.0.0.1", 0, nullptr),
+              HttpResult::NoConnection);
 }
 
 // A server that drops connection attempts costs the connect time-out, not the

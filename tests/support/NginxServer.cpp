@@ -37,8 +37,7 @@ std::string Answer(uint16_t port, const std::string& target) {
     address.sin_port = htons(port);
     std::string answer;
     if (connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string request =
-            "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+        const std::string request = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
         if (send(probe, request.data(), request.size(), MSG_NOSIGNAL) ==
             static_cast<ssize_t>(request.size())) {
             char chunk[4096];
@@ -71,7 +70,10 @@ std::string QuotedField(std::istringstream& in) {
 
 NginxServer::NginxServer(const std::string& root, NginxOptions options) {
     for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-        if (TryStart(root, options)) return;
+        if (TryStart(root, options)) {
+            m_ownConnectionsAtStart = AcceptedSoFar();
+            return;
+        }
     }
     throw std::runtime_error("nginx did not start: " + ReadFile(m_prefix / "error.log"));
 }
@@ -116,6 +118,23 @@ std::vector<NginxAccess> NginxServer::AccessLog(size_t atLeast) const {
         entries = ReadAccessLog();
     }
     return entries;
+}
+
+uint64_t NginxServer::ConnectionsAccepted() {
+    const uint64_t accepted = AcceptedSoFar();
+    ++m_laterStatusQueries;
+    return accepted - m_ownConnectionsAtStart - m_laterStatusQueries;
+}
+
+uint64_t NginxServer::AcceptedSoFar() const {
+    // The status page reads "server accepts handled requests\n A H R".
+    const std::string answer = Answer(m_port, "/.well-known/vorn-status");
+    const std::string label = "server accepts handled requests\n";
+    const size_t at = answer.find(label);
+    uint64_t accepted = 0;
+    std::istringstream numbers(at == std::string::npos ? "" : answer.substr(at + label.size()));
+    if (!(numbers >> accepted)) throw std::runtime_error("no nginx status: " + answer);
+    return accepted;
 }
 
 std::vector<NginxAccess> NginxServer::ReadAccessLog() const {

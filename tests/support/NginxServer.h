@@ -42,12 +42,25 @@ public:
     // after its answer has gone out, so a test that knows how many requests it
     // made passes that number: the call then waits (up to 10 s) for them.
     std::vector<NginxAccess> AccessLog(size_t atLeast = 0) const;
+    // Connections others opened to this server since it started, whether a
+    // request came on them or not. nginx counts a connection when it accepts
+    // it and accepts waiting connections in the order they came, so asked
+    // after a client has ended, the count holds every connection that client
+    // made. An empty access log shows no such thing: it may still be written.
+    uint64_t ConnectionsAccepted();
 
 private:
     bool TryStart(const std::string& root, const NginxOptions& options);
     std::vector<NginxAccess> ReadAccessLog() const;
+    // nginx's count of accepted connections, this query's own included.
+    uint64_t AcceptedSoFar() const;
 
     TempDir m_prefix;
     std::unique_ptr<ChildProcess> m_process;
     uint16_t m_port = 0;
+    // Connections this object opened itself, not counted as others': the
+    // start-up probe with the first status query, then every later query.
+    // Both belong to the thread that owns the object.
+    uint64_t m_ownConnectionsAtStart = 0;
+    uint64_t m_laterStatusQueries = 0;
 };

@@ -1,10 +1,16 @@
-// A large package through nginx at a limited rate: the window hears of it at
-// most every 50 ms, and the percentage climbs to 100.
+// A package of many blocks through nginx: the window hears of it every 50 ms
+// of the line's time, with the line's speed and the time left, and the
+// percentage climbs to 100.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cmath>
+#include <regex>
+#include <string>
+#include <utility>
 
 #include "support/Clock.h"
 #include "tests/support/NginxServer.h"
@@ -12,21 +18,45 @@
 
 namespace {
 
-// The system's clocks, remembering the last tick handed out.
-class TickRecordingClock final : public IClock {
+constexpr int64_t kMiB = 1048576;
+// The line the clock below pretends: 50 ms of it are more than one 64 KiB
+// block of the client and more than 1 % of the package, so each report the
+// throttle lets through moves the percentage and shows as a redraw.
+constexpr int64_t kLineBytesPerSecond = 4 * kMiB;
+constexpr int64_t kPackageSize = 16 * kMiB;
+constexpr int64_t kLineMs = kPackageSize * 1000 / kLineBytesPerSecond;
+// Line time of one body read of the client, rounded up, plus the rounding of
+// the clock itself.
+constexpr uint32_t kBlockMs =
+    uint32_t((64 * 1024 * 1000 + kLineBytesPerSecond - 1) / kLineBytesPerSecond) + 1;
+constexpr int64_t kMarkers[] = {0, 8 * kMiB + 3, kPackageSize - 1};
+
+// A clock that runs at the download's pace: its tick is the size of the file
+// being downloaded over the line's speed. The client writes each block before
+// it reports it, so the reports see exactly the line's time, however fast this
+// machine moves the bytes.
+class LinePacedClock final : public IClock {
 public:
+    explicit LinePacedClock(std::string file) : m_file(std::move(file)) {}
+
     int64_t WallSeconds() const override { return SystemClock().WallSeconds(); }
-    uint32_t TickMs() const override { return lastTick = SystemClock().TickMs(); }
+    uint32_t TickMs() const override {
+        // Once the file has been moved into place the line stands still.
+        struct stat info {};
+        if (stat(m_file.c_str(), &info) == 0) {
+            lastTick = uint32_t(int64_t(info.st_size) * 1000 / kLineBytesPerSecond);
+        }
+        return lastTick;
+    }
     void SleepMs(unsigned milliseconds) const override { SystemClock().SleepMs(milliseconds); }
 
-    mutable std::atomic<uint32_t> lastTick{0};  // written by the worker, read by the redraws
-};
+    // Written by the worker, read by the redraw record on the same thread and
+    // by the test after the worker has ended.
+    mutable std::atomic<uint32_t> lastTick{0};
 
-constexpr int64_t kMiB = 1048576;
-constexpr int64_t kPackageSize = 300 * kMiB;
-// Fast enough for a test of a few seconds, slow enough for many reports.
-constexpr int64_t kRateLimit = 120 * kMiB;
-constexpr int64_t kMarkers[] = {0, 150 * kMiB + 3, kPackageSize - 1};
+private:
+    const std::string m_file;
+};
 
 // A sparse package with a few marked bytes, so that order and size are checked
 // without writing it all.
@@ -46,17 +76,25 @@ char ByteAt(const std::string& path, int64_t at) {
     return byte;
 }
 
+// The seconds of "剩余mm:ss" in a status text; -1 when there are none.
+int SecondsLeft(const std::string& status) {
+    static const std::regex kTimeLeft("剩余([0-9]{2}):([0-9]{2})$");
+    std::smatch match;
+    if (!std::regex_search(status, match, kTimeLeft)) return -1;
+    return std::stoi(match[1]) * 60 + std::stoi(match[2]);
+}
+
 using LargeDownloadTest = DownloadFixture;
 
 TEST_F(LargeDownloadTest, ReportsAreThrottledAndReachFull) {
     const std::string root = work / "www";
     mkdir(root.c_str(), 0755);
     WriteSparsePackage(root + "/vorn_ad2.exe");
-    NginxServer server(root, NginxOptions{kRateLimit});
+    NginxServer server(root);
     UseServers(server.Url(""), server.Url("/backup"));
     host.debugLaunch = 1;
     // Each redraw is stamped with the tick of the report that caused it.
-    TickRecordingClock clock;
+    LinePacedClock clock(tempPath);
     host.redrawClock = [&clock] { return clock.lastTick.load(); };
     services.clock = &clock;
 
@@ -73,18 +111,29 @@ TEST_F(LargeDownloadTest, ReportsAreThrottledAndReachFull) {
     const std::vector<uint32_t> ticks = host.RedrawTicks();
     size_t transfer = 0;
     while (transfer < redraws.size() && redraws[transfer].status != "正在安装游戏") ++transfer;
-    ASSERT_GT(transfer, 10u);
+    // Four seconds of line at one redraw per 50 to 50 + kBlockMs ms.
+    ASSERT_GE(transfer, size_t(kLineMs / (50 + kBlockMs)));
+    ASSERT_LE(transfer, size_t(kLineMs / 50) + 1);
     for (size_t i = 1; i < transfer; ++i) {
-        EXPECT_GE(redraws[i].percent, redraws[i - 1].percent) << i;
-        // One redraw per accepted report; only the last block may come sooner.
+        SCOPED_TRACE(i);
+        EXPECT_GT(redraws[i].percent, redraws[i - 1].percent);
+        // The first report after 50 ms is taken: it comes at most one block
+        // of line later. Only the last block may come sooner.
         if (i + 1 < transfer) {
-            EXPECT_GT(uint32_t(ticks[i] - ticks[i - 1]), 50u) << i;
+            EXPECT_GT(uint32_t(ticks[i] - ticks[i - 1]), 50u);
+            EXPECT_LE(uint32_t(ticks[i] - ticks[i - 1]), 50u + kBlockMs);
         }
     }
     EXPECT_EQ(redraws[transfer - 1].percent, 100);
-    EXPECT_EQ(redraws[transfer - 1].size, "300.00 MB");
-    EXPECT_NE(redraws[transfer / 2].status.find("MB/s"), std::string::npos)
-        << redraws[transfer / 2].status;
+    EXPECT_EQ(redraws[transfer - 1].size, "16.00 MB");
+    // Once the speed is known it is the line's, and the time left is the
+    // line's time still to go, give or take the rounding to whole seconds.
+    for (size_t i = transfer / 4; i < transfer; ++i) {
+        SCOPED_TRACE(redraws[i].status);
+        EXPECT_TRUE(redraws[i].status.starts_with("下载中 4.0MB/s 剩余"));
+        const double lineSecondsLeft = double(kLineMs - int64_t(ticks[i])) / 1000;
+        EXPECT_LE(std::abs(SecondsLeft(redraws[i].status) - lineSecondsLeft), 1.0);
+    }
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ what it received. Paths (query parameters in brackets, sizes in bytes):
 
 A connection serves further requests after an answer that leaves it usable.
 With --log FILE one line per request is appended: "<connection> <target> <range>".
+With --closed-log FILE one line "<connection>" is appended once the server has
+closed that connection.
 """
 
 import argparse
@@ -176,14 +178,20 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--log", help="append one line per request to this file")
+    parser.add_argument("--closed-log", help="append one line per closed connection to this file")
     args = parser.parse_args()
-    log_lock = threading.Lock()  # one connection thread appends to the log at a time
+    log_lock = threading.Lock()  # one connection thread appends to either log at a time
+
+    def append(path, line):
+        with log_lock, open(path, "a", encoding="latin-1") as out:
+            out.write(line + "\n")
 
     def log(connection_id, request):
-        if not args.log:
-            return
-        with log_lock, open(args.log, "a", encoding="latin-1") as out:
-            out.write(f"{connection_id} {request.target} {request.headers.get('range', '-')}\n")
+        if args.log:
+            append(args.log, f"{connection_id} {request.target} {request.headers.get('range', '-')}")
+
+    def log_closed(connection_id):
+        append(args.closed_log, str(connection_id))
 
     def handle_connection(conn, connection_id):
         while True:
@@ -198,7 +206,7 @@ def main():
             if not behaviour(conn, request):
                 return
 
-    rawhttp.serve(handle_connection, args.port)
+    rawhttp.serve(handle_connection, args.port, log_closed if args.closed_log else None)
 
 
 if __name__ == "__main__":

@@ -65,18 +65,27 @@ class _Server(socketserver.ThreadingTCPServer):
     allow_reuse_address = True
 
 
-def serve(handle_connection, port=0):
-    """Serves forever on 127.0.0.1; handle_connection(conn, connection_id)."""
+def serve(handle_connection, port=0, on_closed=None):
+    """Serves forever on 127.0.0.1; handle_connection(conn, connection_id).
+
+    When the handler returns, the connection is closed, and then
+    on_closed(connection_id) is called when given."""
     # Numbers connections; next() on it is atomic under the interpreter lock.
     counter = iter(range(1, sys.maxsize))
 
     class Handler(socketserver.BaseRequestHandler):
         def handle(self):
             self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+            connection_id = next(counter)
             try:
-                handle_connection(self.request, next(counter))
+                handle_connection(self.request, connection_id)
             except (ConnectionError, BrokenPipeError, socket.timeout):
                 pass
+            # Closed now, as the server would close it afterwards, so that
+            # on_closed tells of a close that has happened.
+            self.server.shutdown_request(self.request)
+            if on_closed:
+                on_closed(connection_id)
 
     with _Server(("127.0.0.1", port), Handler) as server:
         print(server.server_address[1], flush=True)
