@@ -125,10 +125,7 @@ TEST(HostModeTest, ASecondReadyWhileTheWorkRunsIsRefused) {
     ASSERT_TRUE(sandbox.WaitForHostLogLine("done", 30s)) << run->Stderr();
     const std::vector<std::string> hostLog = sandbox.HostLogLines();
     EXPECT_EQ(std::count(hostLog.begin(), hostLog.end(), "sent ready"), 2);
-    const std::vector<std::string> errors = run->StderrLines();
-    EXPECT_NE(
-        std::find(errors.begin(), errors.end(), "vorn-launcher: the update is already running"),
-        errors.end())
+    EXPECT_TRUE(Contains(run->StderrLines(), "vorn-launcher: the update is already running"))
         << run->Stderr();
 
     ASSERT_TRUE(run->WaitForExit(kRunLimit)) << run->Stderr();

@@ -1,4 +1,5 @@
-// The link's events against a recording owner, without a library.
+// The link against a recording owner: its events without a library, and its
+// start against the stand-in library loaded in this process.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -77,13 +78,14 @@ Bytes Record(uint32_t type, const std::string& payload) {
 
 // A launcher folder beside a copy of the stand-in host library, made the
 // current directory as start-up makes the launcher's folder. Every instance
-// has a copy of its own, so the library is loaded afresh.
+// has a copy of its own, so the library is loaded afresh. The stand-in only
+// logs its calls: its script sends no event.
 class StandinInstallation {
 public:
-    explicit StandinInstallation(const std::string& steps) {
+    StandinInstallation() {
         std::filesystem::create_directory(m_root / "launcher");
         std::filesystem::copy_file(VORN_HOST_STANDIN_LIBRARY, m_root / "libHostProcMsgHelper.so");
-        WriteFile(m_root / "script.txt", "log " + Log() + "\n" + steps);
+        WriteFile(m_root / "script.txt", "log " + Log() + "\n");
         setenv("VORN_HOST_SCRIPT", (m_root / "script.txt").c_str(), 1);
         std::filesystem::current_path(m_root / "launcher");
     }
@@ -124,10 +126,11 @@ TEST(HostLinkTest, StartsTheObjectWithTheTextAfterTheFirstParameterMarker) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.commandLine);
-        StandinInstallation installation("");
+        StandinInstallation installation;
         RecordingOwner owner(c.commandLine);
         const platform::Services services = RecordingSpawner(owner);
         CHostLink link(owner, services);
+        // The diagnostics are HostLinkProcessTest's to check.
         ::testing::internal::CaptureStdout();
         link.ConnectHostPlatform();
         ::testing::internal::GetCapturedStdout();
