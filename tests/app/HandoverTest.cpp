@@ -64,6 +64,8 @@ public:
             std::lock_guard<std::mutex> guard(m_mutex);
             modeAtStartUpdate = config.m_nMode;
             packageExistedAtStartUpdate = FileExists(InstallPackagePath(config));
+            gameExistedAtStartUpdate =
+                FileExists(GameExecutablePath(config.m_szInstallDir, config.m_szGameDir));
             ++startUpdates;
         }
         handover->Finish(false);
@@ -73,9 +75,23 @@ public:
     uint32_t InstallStartTick() const override { return installStartTick; }
     void StartTrackingEvents() override { Record(trackingStarts); }
 
-    // Real processes; ending the launcher and opening the page are recorded.
+    // Real processes, each start recorded; ending the launcher and opening
+    // the page are only recorded.
     platform::Services services = [this] {
         platform::Services recorded = TestServices();
+        recorded.spawn = [this, spawn = recorded.spawn](const std::string& program,
+                                                        const std::vector<std::string>& args,
+                                                        const std::string& workingDir) {
+            RecordProcess("spawn", program, args, workingDir);
+            return spawn(program, args, workingDir);
+        };
+        recorded.runThroughAssociation = [this, run = recorded.runThroughAssociation](
+                                             const std::string& file,
+                                             const std::vector<std::string>& args,
+                                             const std::string& workingDir) {
+            RecordProcess("run", file, args, workingDir);
+            return run(file, args, workingDir);
+        };
         recorded.terminateSelf = [this] { Record(terminations); };
         recorded.openUrl = [this](const std::string&) { Record(pagesOpened); };
         return recorded;
@@ -96,10 +112,18 @@ public:
     int startUpdates = 0;
     int32_t modeAtStartUpdate = 0;
     bool packageExistedAtStartUpdate = true;
+    bool gameExistedAtStartUpdate = false;
 
     int Count(const int& counter) {
         std::lock_guard<std::mutex> guard(m_mutex);
         return counter;
+    }
+
+    // The processes the hand-over asked for, one line each:
+    // "<spawn|run> <program> [<arg>]... in <folder>".
+    std::vector<std::string> ProcessesAskedFor() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        return m_processes;
     }
 
 private:
@@ -108,6 +132,16 @@ private:
         ++counter;
         m_changed.notify_all();
     }
+
+    void RecordProcess(const std::string& how, const std::string& program,
+                       const std::vector<std::string>& args, const std::string& workingDir) {
+        std::string line = how + " " + program;
+        for (const std::string& arg : args) line += " [" + arg + "]";
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_processes.push_back(line + " in " + workingDir);
+    }
+
+    std::vector<std::string> m_processes;  // guarded by m_mutex
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -180,30 +214,21 @@ TEST(GameParametersTest, HostValueIsReplacedByLauncherPid) {
     }
 }
 
-TEST_F(HandoverTest, GameGetsParametersAndStartsInItsFolder) {
-    const struct {
-        std::string commandLine;
-        std::vector<std::string> arguments;
-    } cases[] = {
-        {"PROCPARA=12,34", {"PROCPARA=" + pid}},
-        {"DEBUG=TRUE", {"DEBUG=TRUE,PROCPARA=" + pid}},
-        {"", {",PROCPARA=" + pid}},
-        {"DEBUG=TRUE extra", {"DEBUG=TRUE", "extra,PROCPARA=" + pid}},
-    };
+// One command line through a real game; the table of command lines is
+// GameParametersTest's.
+TEST_F(HandoverTest, GameGetsParametersAsArgumentsAndStartsInItsFolder) {
     InstallGame();
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.commandLine);
-        unlink(gameOutput.c_str());
-        controller.terminations = 0;
-        WriteFile(controller.config.m_szRunMarker, "");
-
-        const std::vector<std::string> lines = LaunchWith(row.commandLine);
-        ASSERT_FALSE(lines.empty()) << "the game did not run";
-        EXPECT_EQ(lines[0], gameFolder);
-        EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), row.arguments);
-        EXPECT_FALSE(FileExists(controller.config.m_szRunMarker));
-        EXPECT_EQ(controller.Count(controller.pagesOpened), 0);
-    }
+    const std::vector<std::string> lines = LaunchWith("DEBUG=TRUE extra");
+    ASSERT_FALSE(lines.empty()) << "the game did not run";
+    EXPECT_EQ(lines[0], gameFolder);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
+              (std::vector<std::string>{"DEBUG=TRUE", "extra,PROCPARA=" + pid}));
+    EXPECT_EQ(
+        controller.ProcessesAskedFor(),
+        std::vector<std::string>{"run " + GameExecutablePath(installDir, "vorn") +
+                                 " [DEBUG=TRUE] [extra,PROCPARA=" + pid + "] in " + gameFolder});
+    EXPECT_FALSE(FileExists(controller.config.m_szRunMarker));
+    EXPECT_EQ(controller.Count(controller.pagesOpened), 0);
 }
 
 TEST_F(HandoverTest, GamePathWithSpacesIsOneProgram) {
@@ -232,23 +257,23 @@ TEST_F(HandoverTest, GameThatDoesNotStartOpensServicePage) {
 
 TEST_F(HandoverTest, FailureGivesUpInEveryMode) {
     InstallGame();
+    WriteScript(InstallPackagePath(controller.config), "exit 0\n");
     for (int32_t mode : {MODE_INSTALL, MODE_LAUNCH, MODE_INSTALLED}) {
         SCOPED_TRACE(mode);
         FakeController fresh;
-        fresh.config.m_szInstallDir = installDir;
-        fresh.config.m_szGameDir = "vorn";
-        fresh.config.m_szRunMarker = controller.config.m_szRunMarker;
+        fresh.config = controller.config;
         fresh.config.m_nMode = mode;
         WriteFile(fresh.config.m_szRunMarker, "");
         Handover handover(fresh, fresh.services);
         handover.Finish(true);
 
+        EXPECT_EQ(fresh.ProcessesAskedFor(), std::vector<std::string>{})
+            << "a failure starts neither the game nor the package";
         EXPECT_FALSE(FileExists(fresh.config.m_szRunMarker));
         EXPECT_EQ(fresh.Count(fresh.pagesOpened), 1);
         EXPECT_EQ(fresh.Count(fresh.terminations), 1);
         EXPECT_EQ(fresh.Count(fresh.hides), 0);
     }
-    EXPECT_FALSE(FileExists(gameOutput)) << "a failure must not start the game";
 }
 
 TEST_F(HandoverTest, FailureBeforeMarkerIsBuiltDeletesNothing) {
@@ -268,19 +293,23 @@ TEST_F(HandoverTest, AfterInstallTheGameIsNotStartedAndMarkerStays) {
     Handover handover(controller, controller.services);
     handover.Finish(false);
 
+    EXPECT_EQ(controller.ProcessesAskedFor(), std::vector<std::string>{});
     EXPECT_EQ(controller.Count(controller.terminations), 1);
     EXPECT_EQ(controller.Count(controller.pagesOpened), 0);
     EXPECT_TRUE(FileExists(controller.config.m_szRunMarker));
-    std::this_thread::sleep_for(200ms);
-    EXPECT_FALSE(FileExists(gameOutput));
 }
 
 TEST_F(HandoverTest, InstallerRunsHiddenThenLauncherComesBack) {
-    // The installer puts the game in place and leaves a note that it ran.
+    // The installer waits for the test's go, then puts the game in place and
+    // leaves a note that it ran. Its wait is bounded, so that a failed test
+    // does not leave it behind.
+    const std::string go = dir / "go";
     const std::string installerRan = dir / "installer-ran";
     WriteScript(InstallPackagePath(controller.config),
-                "sleep 0.2\nmkdir -p '" + gameFolder + "/ADPackage'\n: > '" +
-                    GameExecutablePath(installDir, "vorn") + "'\n: > '" + installerRan + "'\n");
+                "i=0\nwhile [ ! -e '" + go +
+                    "' ] && [ $i -lt 3000 ]; do sleep 0.01; i=$((i+1)); done\n" + "mkdir -p '" +
+                    gameFolder + "/ADPackage'\n: > '" + GameExecutablePath(installDir, "vorn") +
+                    "'\n: > '" + installerRan + "'\n");
     controller.config.m_nMode = MODE_INSTALL;
     controller.installStartTick = 1234;
     Handover handover(controller, controller.services);
@@ -288,10 +317,17 @@ TEST_F(HandoverTest, InstallerRunsHiddenThenLauncherComesBack) {
 
     handover.Finish(false);
     // Finish returns while the installer runs, with the window hidden.
+    EXPECT_EQ(controller.ProcessesAskedFor(),
+              std::vector<std::string>{"run " + InstallPackagePath(controller.config) + " in "});
     EXPECT_EQ(controller.Count(controller.hides), 1);
     EXPECT_EQ(controller.Count(controller.trackingStarts), 1);
     EXPECT_EQ(controller.Count(controller.terminations), 0);
+    EXPECT_EQ(controller.Count(controller.shows), 0);
+    EXPECT_EQ(controller.Count(controller.startUpdates), 0);
+    EXPECT_TRUE(FileExists(InstallPackagePath(controller.config)));
+    EXPECT_FALSE(FileExists(installerRan));
 
+    WriteFile(go, "");
     ASSERT_TRUE(controller.WaitForTermination());
     EXPECT_TRUE(FileExists(installerRan));
     EXPECT_TRUE(FileExists(GameExecutablePath(installDir, "vorn")));
@@ -299,6 +335,10 @@ TEST_F(HandoverTest, InstallerRunsHiddenThenLauncherComesBack) {
     EXPECT_EQ(controller.Count(controller.startUpdates), 1);
     EXPECT_EQ(controller.Count(controller.modeAtStartUpdate), MODE_INSTALLED);
     EXPECT_FALSE(controller.packageExistedAtStartUpdate) << "the package is deleted first";
+    EXPECT_TRUE(controller.gameExistedAtStartUpdate)
+        << "the launcher came back before the installer ended";
+    EXPECT_EQ(controller.ProcessesAskedFor().size(), 1u)
+        << "the game is not started after an install";
     EXPECT_TRUE(FileExists(controller.config.m_szRunMarker));
     EXPECT_EQ(controller.Count(controller.pagesOpened), 0);
 }

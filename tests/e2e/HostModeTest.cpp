@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 
 #include "tests/e2e/LauncherSandbox.h"
 #include "tests/e2e/LoopbackServices.h"
@@ -38,11 +37,8 @@ std::optional<Window> FindGlobeWindow(Display* display, const ProgramRun& run) {
     return window;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 // Runs a desktop tool (xdotool, import) on the test's display; its exit code.
@@ -67,7 +63,7 @@ TEST(HostModeTest, InstallsThroughTheHostAskingThePrimaryForTheDisguisedName) {
 
     EXPECT_EQ(run->ExitCode(), 0);
     EXPECT_EQ(ReadFile(sandbox.GamePath()), ReadFile(VORN_E2E_SAMPLE_GAME));
-    const std::vector<std::string> hostCalls = Lines(ReadFile(sandbox.HostLogPath()));
+    const std::vector<std::string> hostCalls = sandbox.HostLogLines();
     ASSERT_GE(hostCalls.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(hostCalls.begin(), hostCalls.begin() + 3),
               (std::vector<std::string>{"Init", "SetHandler", "Start(abc)"}));
@@ -87,16 +83,107 @@ TEST(HostModeTest, InstallsThroughTheHostAskingThePrimaryForTheDisguisedName) {
 TEST(HostModeTest, WorkWaitsForTheHostsReadyEvent) {
     LauncherSandbox sandbox;
     sandbox.InstallSampleGame();
-    sandbox.UseHostLibrary("log " + sandbox.HostLogPath() + "\nsleep 1500\nready\n");
+    const std::string hostGo = sandbox.Root() + "/host-go";
+    sandbox.UseHostLibrary("log " + sandbox.HostLogPath() + "\nwaitfor " + hostGo + "\nready\n");
 
     const auto run = sandbox.Start({"PROCPARA=abc"});
-    WaitUntil([&] { return run->Seconds() >= 1.0; }, 2s);
+    // The host's object is started: without a host the work would have begun.
+    ASSERT_TRUE(sandbox.WaitForHostLogLine("Start(abc)", 30s)) << run->Stderr();
+    EXPECT_TRUE(run->Running());
+    EXPECT_TRUE(FileExists(sandbox.RunMarkerPath()));
     EXPECT_TRUE(sandbox.GameStarts().empty()) << "the game started before the host was ready";
-    ASSERT_TRUE(run->WaitForExit(kRunLimit)) << run->Stderr();
+    WriteFile(hostGo, "");
 
+    ASSERT_TRUE(run->WaitForExit(kRunLimit)) << run->Stderr();
     EXPECT_EQ(run->ExitCode(), 0);
     ASSERT_TRUE(sandbox.WaitForGameStart(20s));
-    EXPECT_NE(ReadFile(sandbox.HostLogPath()).find("sent ready"), std::string::npos);
+    // Only a launcher still waiting when the host let go records this.
+    EXPECT_TRUE(Contains(sandbox.HostLogLines(), "sent waitfor " + hostGo))
+        << "the launcher did not wait for the host";
+}
+
+// A host that says "ready" again while the download runs: the work goes on
+// once, and the launcher says why it did not start it again.
+TEST(HostModeTest, ASecondReadyWhileTheWorkRunsIsRefused) {
+    LauncherSandbox sandbox;
+    PackageFolder packages;
+    const auto primary = StartDownloadServer(PrimaryPort(), packages.Path());
+    const auto backup = StartDownloadServer(BackupPort(), packages.Path(), 8 << 20);
+    const std::string readyAgain = sandbox.Root() + "/host-ready-again";
+    sandbox.UseHostLibrary("log " + sandbox.HostLogPath() + "\nready\nwaitfor " + readyAgain +
+                           "\nready\n");
+
+    const auto run = sandbox.Start({"PROCPARA=abc"});
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            std::error_code missing;
+            return std::filesystem::file_size(sandbox.TempPackagePath(), missing) > 0 && !missing;
+        },
+        60s))
+        << run->Stderr();
+    WriteFile(readyAgain, "");
+    ASSERT_TRUE(sandbox.WaitForHostLogLine("done", 30s)) << run->Stderr();
+    const std::vector<std::string> hostLog = sandbox.HostLogLines();
+    EXPECT_EQ(std::count(hostLog.begin(), hostLog.end(), "sent ready"), 2);
+    EXPECT_TRUE(Contains(run->StderrLines(), "vorn-launcher: the update is already running"))
+        << run->Stderr();
+
+    ASSERT_TRUE(run->WaitForExit(kRunLimit)) << run->Stderr();
+    EXPECT_EQ(run->ExitCode(), 0);
+    EXPECT_EQ(ReadFile(sandbox.GamePath()), ReadFile(VORN_E2E_SAMPLE_GAME));
+    // One worker: the disguised name once from the primary, the package and
+    // its signature once from the backup.
+    EXPECT_EQ(primary->AccessLog(1).size(), 1u);
+    const std::vector<NginxAccess> backupRequests = backup->AccessLog(2);
+    ASSERT_EQ(backupRequests.size(), 2u);
+    EXPECT_EQ(backupRequests[0].request, "GET " + PackageTarget() + " HTTP/1.1");
+    EXPECT_EQ(backupRequests[1].request, "GET " + PackageTarget() + ".minisig HTTP/1.1");
+}
+
+// A start whose preparation waits on a message box while the previous
+// start's watchdog comes due: the watchdog must still end the run. The game
+// folder cannot be entered, so every preparation in launch mode shows its two
+// boxes, each for kPreparingBoxMs; the host's second "ready" comes that long
+// before the watchdog, so the second preparation is under way when it fires.
+TEST(HostModeTest, AStartPreparingBehindAMessageBoxDoesNotHoldUpTheWatchdog) {
+    XConnection x;
+    if (!x.Get()) GTEST_SKIP() << "no display: message boxes do not wait";
+    constexpr int kWatchdogMs = 15000;
+    constexpr int kPreparingBoxMs = 2000;
+    LauncherSandbox sandbox;
+    sandbox.InstallSampleGame();
+    sandbox.SetEnvironment("VORN_MESSAGE_TIMEOUT_MS", std::to_string(kPreparingBoxMs));
+    const std::string hostGo = sandbox.Root() + "/host-go";
+    sandbox.UseHostLibrary("log " + sandbox.HostLogPath() + "\nwaitfor " + hostGo +
+                           "\nready\nsleep " + std::to_string(kWatchdogMs - kPreparingBoxMs) +
+                           "\nready\n");
+
+    const auto run = sandbox.Start({"PROCPARA=abc"});
+    // Launch mode is settled; now a file stands where the game folder was.
+    ASSERT_TRUE(sandbox.WaitForHostLogLine("Start(abc)", 30s)) << run->Stderr();
+    const std::string gameFolder = sandbox.InstallDir() + "/vorn";
+    std::filesystem::rename(gameFolder, gameFolder + "-away");
+    WriteFile(gameFolder, "");
+    WriteFile(hostGo, "");
+
+    ASSERT_TRUE(run->WaitForExit(60s)) << "the launcher hangs; it said:\n" << run->Stderr();
+    EXPECT_EQ(run->ExitCode(), 0);
+    EXPECT_FALSE(sandbox.OpenedPage().empty());
+    const std::vector<std::string> errors = run->StderrLines();
+    const auto folderError = std::find(errors.begin(), errors.end(), "设置路径错误.");
+    ASSERT_NE(folderError, errors.end()) << run->Stderr();
+    ASSERT_NE(folderError, errors.begin());
+    const std::string systemError = *(folderError - 1);
+    const auto watchdog = std::find(errors.begin(), errors.end(),
+                                    "您的网络异常,连接更新服务器失败,请检查您的网络稍后再试!");
+    ASSERT_NE(watchdog, errors.end()) << run->Stderr();
+    EXPECT_EQ(std::count(errors.begin(), watchdog, systemError), 2)
+        << "the watchdog did not come due while the second start was preparing:\n"
+        << run->Stderr();
+    const std::vector<std::string> hostLog = sandbox.HostLogLines();
+    EXPECT_EQ(std::count(hostLog.begin(), hostLog.end(), "sent ready"), 1)
+        << "the second start was not preparing when the watchdog ended the run";
+    EXPECT_TRUE(sandbox.GameStarts().empty());
 }
 
 // The host restarts a launcher that is installing: the successor it starts

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -206,6 +207,23 @@ std::string LauncherSandbox::OpenedPage(std::chrono::milliseconds limit) const {
     const std::string record = m_root / "records/opened-page";
     WaitUntil([&] { return FileExists(record); }, limit);
     return ReadFile(record);
+}
+
+std::vector<std::string> LauncherSandbox::HostLogLines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFile(HostLogPath()));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool LauncherSandbox::WaitForHostLogLine(const std::string& line,
+                                         std::chrono::milliseconds limit) const {
+    return WaitUntil(
+        [&] {
+            const std::vector<std::string> lines = HostLogLines();
+            return std::find(lines.begin(), lines.end(), line) != lines.end();
+        },
+        limit);
 }
 
 std::vector<GameStart> LauncherSandbox::GameStarts() const {

@@ -80,6 +80,11 @@ public:
     void WriteSettingsText(const std::string& values);
     // The URL the launcher opened last, waiting up to limit for one.
     std::string OpenedPage(std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+    // The stand-in host library's log (a script's "log" line names
+    // HostLogPath()), one entry a line.
+    std::vector<std::string> HostLogLines() const;
+    // Waits until the host's log holds line; false when limit passes first.
+    bool WaitForHostLogLine(const std::string& line, std::chrono::milliseconds limit) const;
     std::vector<GameStart> GameStarts() const;
     // Waits for the first start of the game; false when none came within limit.
     bool WaitForGameStart(std::chrono::milliseconds limit) const;

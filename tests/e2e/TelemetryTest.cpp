@@ -14,6 +14,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kRunLimit = 120s;
+// Shorter than the sample installer's own wait for its go.
+constexpr auto kEventLimit = 60s;
 constexpr const char* kLaunchRecordPath = "/data/pcLaunchRecord.do";
 constexpr const char* kEventPath = "/data/doEventTrackAction.do";
 
@@ -45,6 +47,18 @@ std::vector<Recorded> PostsTo(const std::string& recordFile, const std::string& 
     return posts;
 }
 
+// Requests to path recorded so far, counting whole lines only: the stand-in
+// may be writing one as the test reads.
+size_t CompleteRecordsOf(const std::string& recordFile, const std::string& path) {
+    const std::string text = ReadFile(recordFile);
+    const std::string lineEnd = "\"path\":\"" + path + "\"}\n";
+    size_t count = 0;
+    for (size_t at = text.find(lineEnd); at != std::string::npos; at = text.find(lineEnd, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 class TelemetryTest : public ::testing::Test {
 protected:
     LauncherSandbox sandbox;
@@ -74,11 +88,19 @@ TEST_F(TelemetryTest, InstallReportsEvents201And202WithTheChannel) {
     PackageFolder packages;
     const auto primary = StartDownloadServer(PrimaryPort(), packages.Path());
     sandbox.WriteSettingsText("\"QuorvaneChannelNum\"=\"12345\"\n");
-    // The events go out while the installer runs; a real one takes a while.
-    sandbox.SetEnvironment("VORN_SAMPLE_INSTALL_SECONDS", "3");
+    // The events go out while the installer runs; it waits until they are here.
+    const std::string installerGo = records / "installer-go";
+    sandbox.SetEnvironment("VORN_SAMPLE_INSTALL_WAIT_FOR", installerGo);
 
-    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+    const auto run = sandbox.Start({"DEBUG=TRUE"});
+    EXPECT_TRUE(
+        WaitUntil([&] { return CompleteRecordsOf(recordFile, kEventPath) >= 2; }, kEventLimit))
+        << ReadFile(recordFile) << run->Stderr();
+    EXPECT_TRUE(run->Running()) << "the launcher ended before its installer";
+    WriteFile(installerGo, "");
+    ASSERT_TRUE(run->WaitForExit(kRunLimit)) << run->Stderr();
     ASSERT_EQ(run->ExitCode(), 0);
+    EXPECT_EQ(ReadFile(sandbox.GamePath()), ReadFile(VORN_E2E_SAMPLE_GAME));
 
     const std::vector<Recorded> events = PostsTo(recordFile, kEventPath);
     ASSERT_EQ(events.size(), 2u) << ReadFile(recordFile);

@@ -1,13 +1,21 @@
-// The link's events against a recording owner, without a library.
+// The link against a recording owner: its events without a library, and its
+// start against the stand-in library loaded in this process.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <chrono>
+#include <filesystem>
 #include <mutex>
+#include <thread>
 
 #include "hostlink/HostLink.h"
 #include "hostlink/HostMessage.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TestServices.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 using hostlink::CHostLink;
 using Calls = std::vector<std::string>;
@@ -66,6 +74,70 @@ Bytes Record(uint32_t type, const std::string& payload) {
     }
     record.insert(record.end(), payload.begin(), payload.end());
     return record;
+}
+
+// A launcher folder beside a copy of the stand-in host library, made the
+// current directory as start-up makes the launcher's folder. Every instance
+// has a copy of its own, so the library is loaded afresh. The stand-in only
+// logs its calls: its script sends no event.
+class StandinInstallation {
+public:
+    StandinInstallation() {
+        std::filesystem::create_directory(m_root / "launcher");
+        std::filesystem::copy_file(VORN_HOST_STANDIN_LIBRARY, m_root / "libHostProcMsgHelper.so");
+        WriteFile(m_root / "script.txt", "log " + Log() + "\n");
+        setenv("VORN_HOST_SCRIPT", (m_root / "script.txt").c_str(), 1);
+        std::filesystem::current_path(m_root / "launcher");
+    }
+    ~StandinInstallation() {
+        std::filesystem::current_path(m_previousDirectory);
+        unsetenv("VORN_HOST_SCRIPT");
+    }
+    StandinInstallation(const StandinInstallation&) = delete;
+    StandinInstallation& operator=(const StandinInstallation&) = delete;
+
+    std::string Log() const { return m_root / "log.txt"; }
+
+    // True once the stand-in has come to the end of its script: its thread
+    // no longer calls the link.
+    bool WaitForScriptEnd() const {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (ReadFile(Log()).find("done\n") == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(10ms);
+        }
+        return true;
+    }
+
+private:
+    const std::filesystem::path m_previousDirectory = std::filesystem::current_path();
+    TempDir m_root;
+};
+
+TEST(HostLinkTest, StartsTheObjectWithTheTextAfterTheFirstParameterMarker) {
+    struct Case {
+        std::string commandLine;
+        std::string startCall;
+    };
+    const Case cases[] = {
+        {"PROCPARA=abc", "Start(abc)"},
+        {"-x PROCPARA=a,b c", "Start(a,b c)"},
+        {"PROCPARA=1 PROCPARA=2", "Start(1 PROCPARA=2)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        StandinInstallation installation;
+        RecordingOwner owner(c.commandLine);
+        const platform::Services services = RecordingSpawner(owner);
+        CHostLink link(owner, services);
+        // The diagnostics are HostLinkProcessTest's to check.
+        ::testing::internal::CaptureStdout();
+        link.ConnectHostPlatform();
+        ::testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(installation.WaitForScriptEnd());
+        EXPECT_EQ(ReadFile(installation.Log()), "Init\nSetHandler\n" + c.startCall + "\ndone\n");
+        EXPECT_EQ(owner.TakenCalls(), Calls{}) << "the work waits for the host";
+    }
 }
 
 TEST(HostLinkTest, OnlyTheReadyEventStartsTheWork) {
@@ -128,9 +200,9 @@ TEST(HostLinkTest, RestartRelaunchesWithTheNewParameterTextThenEndsTheMainLoop) 
         const platform::Services services = RecordingSpawner(owner);
         CHostLink link(owner, services);
         link.OnHostMessage(0, 0, Record(11, c.payload).data());
-        EXPECT_EQ(owner.TakenCalls(), (Calls{"ReleaseLaunchLock",
-                                             "Spawn " + std::string(kSelf) + " " + c.args,
-                                             "QuitMainLoop"}));
+        EXPECT_EQ(owner.TakenCalls(),
+                  (Calls{"ReleaseLaunchLock", "Spawn " + std::string(kSelf) + " " + c.args,
+                         "QuitMainLoop"}));
     }
 }
 

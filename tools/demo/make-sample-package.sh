@@ -26,6 +26,15 @@ chmod 755 "$target/Ostrel.exe.part"
 mv -f "$target/Ostrel.exe.part" "$target/Ostrel.exe"
 # A real installer takes a while; the demo shows that with a pause.
 sleep "${VORN_SAMPLE_INSTALL_SECONDS:-0}"
+# Tests hold the installer until they have seen what happens while it runs:
+# it ends once this file exists, or after two minutes.
+if [ -n "${VORN_SAMPLE_INSTALL_WAIT_FOR:-}" ]; then
+    polls=0
+    while [ ! -e "$VORN_SAMPLE_INSTALL_WAIT_FOR" ] && [ "$polls" -lt 6000 ]; do
+        sleep 0.02
+        polls=$((polls + 1))
+    done
+fi
 echo "Installed."
 exit 0
 __VORN_GAME_BEGIN__

@@ -25,32 +25,38 @@ namespace {
 using hostlink::ClientProcMsgObject;
 using hostlink::IClientProcMsgEventHandler;
 
+// How often a "waitfor" step looks for its file.
+constexpr auto kFilePollInterval = std::chrono::milliseconds(10);
+
 class StandinObject final : public ClientProcMsgObject {
 public:
     explicit StandinObject(Script script) : m_script(std::move(script)) {}
 
     int Init() override {
-        Record("Init");
-        return Advance(Stage::Created, Stage::Initialised, "Init") ? 0 : -1;
+        return Answer("Init", Advance(Stage::Created, Stage::Initialised, "Init"));
     }
 
     int SetHandler(IClientProcMsgEventHandler* handler) override {
-        Record("SetHandler");
         if (!handler) {
             std::fputs("host stand-in: SetHandler without a handler\n", stderr);
-            return -1;
+            return Answer("SetHandler", false);
         }
-        if (!Advance(Stage::Initialised, Stage::HandlerSet, "SetHandler")) return -1;
+        if (!Advance(Stage::Initialised, Stage::HandlerSet, "SetHandler")) {
+            return Answer("SetHandler", false);
+        }
         m_pHandler = handler;
-        return 0;
+        return Answer("SetHandler", true);
     }
 
     int Start(const char* parameters) override {
         if (std::optional<Script> own = LoadScriptForParameters(parameters ? parameters : "")) {
             m_script = std::move(*own);
         }
-        Record(std::string("Start(") + (parameters ? parameters : "") + ")");
-        if (!Advance(Stage::HandlerSet, Stage::Started, "Start")) return -1;
+        const std::string call = std::string("Start(") + (parameters ? parameters : "") + ")";
+        if (!Advance(Stage::HandlerSet, Stage::Started, "Start")) return Answer(call, false);
+        // Recorded before the delivery thread exists: a log without an
+        // accepted Start shows that no event was ever sent.
+        Record(call);
         // Detached: like the platform's own objects, this one lives until the
         // process ends, so the thread never outlives it.
         try {
@@ -93,11 +99,28 @@ private:
         return true;
     }
 
+    // Records the call, marked when it was refused; the call's result.
+    int Answer(const std::string& call, bool accepted) const {
+        Record(accepted ? call : call + " refused");
+        return accepted ? 0 : -1;
+    }
+
     // True when the stop came before the pause was over.
     bool SleepUnlessStopped(unsigned milliseconds) {
         std::unique_lock lock(m_mutex);
         return m_wake.wait_for(lock, std::chrono::milliseconds(milliseconds),
                                [this] { return m_bStopped; });
+    }
+
+    // True when the stop came before the file appeared.
+    bool WaitForFileUnlessStopped(const std::string& path) {
+        std::unique_lock lock(m_mutex);
+        while (access(path.c_str(), F_OK) != 0) {
+            if (m_wake.wait_for(lock, kFilePollInterval, [this] { return m_bStopped; })) {
+                return true;
+            }
+        }
+        return false;
     }
 
     bool Stopped() {
@@ -120,6 +143,9 @@ private:
                     break;
                 case ScriptStep::Kind::Sleep:
                     if (SleepUnlessStopped(step.sleepMs)) continue;
+                    break;
+                case ScriptStep::Kind::WaitFor:
+                    if (WaitForFileUnlessStopped(step.awaitedFile)) continue;
                     break;
                 case ScriptStep::Kind::Message:
                     m_pHandler->OnHostMessage(0, 0, step.record.data());

@@ -47,6 +47,8 @@ bool ParseLine(const std::string& line, Script& script, ScriptStep& step, bool& 
     } else if (command == "sleep" && words >> number && number >= 0) {
         step.kind = ScriptStep::Kind::Sleep;
         step.sleepMs = static_cast<unsigned>(number);
+    } else if (command == "waitfor" && words >> step.awaitedFile) {
+        step.kind = ScriptStep::Kind::WaitFor;
     } else if (command == "boss" && words >> number) {
         std::vector<uint8_t> payload;
         AppendLittleEndian32(payload, static_cast<uint32_t>(number));

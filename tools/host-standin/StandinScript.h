@@ -1,12 +1,15 @@
 // The events the stand-in host library sends, read from a small script file:
 //   ready | notice | signal          the three plain events
 //   sleep <ms>                       a pause
+//   waitfor <file>                   a pause until file exists, so that a test
+//                                    decides when the next event goes out
 //   boss <n>                         boss key, 4-byte little-endian payload n
 //   bossbyte <n>                     boss key, the single payload byte n
 //   restart <text>                   restart with the rest of the line as parameters
 //   type12 | type <n>                a message of type 12 or n with no payload
 //   oversized <type> <length>        a message with length payload bytes (A..Z repeated)
-//   log <file>                       record the object's calls and events in file
+//   log <file>                       record in file the object's calls (a refused one
+//                                    followed by " refused") and the events it sent
 //   stopdelay <ms>                   Stop takes this long to return, as a platform
 //                                    object that closes its connection may
 // Blank lines and lines starting with "#" are skipped.
@@ -21,9 +24,10 @@
 namespace standin {
 
 struct ScriptStep {
-    enum class Kind { Ready, Notice, Signal, Sleep, Message };
+    enum class Kind { Ready, Notice, Signal, Sleep, WaitFor, Message };
     Kind kind = Kind::Ready;
     unsigned sleepMs = 0;         // Sleep
+    std::string awaitedFile;      // WaitFor
     std::vector<uint8_t> record;  // Message: header and payload
     std::string line;             // the script line, for the log
 };
