@@ -64,6 +64,7 @@ void Handover::RunPackage() {
     }
     if (m_host.InstallStartTick() != 0) m_host.StartTrackingEvents();
     m_hPackProcess = *package;
+    m_bInstallerRunning = true;
     if (m_watcher.joinable()) m_watcher.join();
     m_watcher = std::thread(&Handover::WatchInstaller, this);
     m_host.PostHideWindow();
@@ -81,7 +82,8 @@ void Handover::LaunchGame() {
         // into arguments.
         const std::optional<pid_t> game = m_services.runThroughAssociation(
             GameExecutablePath(config.m_szInstallDir, config.m_szGameDir),
-            platform::SplitCommandLine(parameters), config.m_szInstallDir + "/" + config.m_szGameDir);
+            platform::SplitCommandLine(parameters),
+            config.m_szInstallDir + "/" + config.m_szGameDir);
         DeleteRunMarker();
         if (!game) m_services.openUrl(m_services.endpoints.servicePageUrl);
     }
@@ -95,6 +97,7 @@ void Handover::WatchInstaller() {
     unlink(InstallPackagePath(config).c_str());
     m_host.PostShowWindow();
     config.m_nMode = MODE_INSTALLED;
+    m_bInstallerRunning = false;
     m_host.StartUpdate();
 }
 

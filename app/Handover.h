@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -52,6 +53,9 @@ public:
     void Finish(bool failed);
     // Deletes the run marker file when the configuration has named one.
     void DeleteRunMarker();
+    // True from the start of the install package until the watcher has seen
+    // it end and settled the next mode; any thread may ask.
+    bool InstallerRunning() const { return m_bInstallerRunning.load(); }
 
 private:
     enum class Action { GiveUp, LaunchGame, RunPackage, Nothing };
@@ -72,6 +76,8 @@ private:
     // The running install package: written before the watcher starts, then
     // read by the watcher only.
     pid_t m_hPackProcess = -1;
+    // Set by the thread that starts the package, cleared by the watcher.
+    std::atomic<bool> m_bInstallerRunning{false};
     // The installer watcher: started and replaced by the thread that runs the
     // package (one at a time: the mode leaves install mode when it ends),
     // joined by the destructor.

@@ -126,9 +126,11 @@ void CUpdateDlg::StartUpdate() {
         MutexLock guard(m_workerLock);
         previous = m_pWorker.get();
     }
-    if (previous && previous->Running() && !previous->HandedOver()) {
-        // A worker must never be destroyed while its thread runs; a start
-        // while one still works (a host that says "ready" twice) is refused.
+    // A worker must never be destroyed while its thread runs; a start while
+    // one still works (a host that says "ready" twice) is refused, and so is
+    // one while the installer runs, which would fetch the package again.
+    if ((previous && previous->Running() && !previous->HandedOver()) ||
+        m_handover.InstallerRunning()) {
         fprintf(stderr, "vorn-launcher: the update is already running\n");
         return;
     }

@@ -97,6 +97,10 @@ TEST(HostModeTest, WorkWaitsForTheHostsReadyEvent) {
     ASSERT_TRUE(run->WaitForExit(kRunLimit)) << run->Stderr();
     EXPECT_EQ(run->ExitCode(), 0);
     ASSERT_TRUE(sandbox.WaitForGameStart(20s));
+    // The host's text gives way to the launcher's own id.
+    const std::vector<GameStart> starts = sandbox.GameStarts();
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].args, std::vector<std::string>{"PROCPARA=" + std::to_string(run->Pid())});
     // Only a launcher still waiting when the host let go records this.
     EXPECT_TRUE(Contains(sandbox.HostLogLines(), "sent waitfor " + hostGo))
         << "the launcher did not wait for the host";
@@ -138,6 +142,38 @@ TEST(HostModeTest, ASecondReadyWhileTheWorkRunsIsRefused) {
     ASSERT_EQ(backupRequests.size(), 2u);
     EXPECT_EQ(backupRequests[0].request, "GET " + PackageTarget() + " HTTP/1.1");
     EXPECT_EQ(backupRequests[1].request, "GET " + PackageTarget() + ".minisig HTTP/1.1");
+}
+
+// A "ready" while the installer runs would fetch the package again: it is
+// refused, and the installed game's check follows the installer's end.
+TEST(HostModeTest, AReadyWhileTheInstallerRunsIsRefused) {
+    LauncherSandbox sandbox;
+    PackageFolder packages;
+    const auto primary = StartDownloadServer(PrimaryPort(), packages.Path());
+    const auto backup = StartDownloadServer(BackupPort(), packages.Path());
+    const std::string readyAgain = sandbox.Root() + "/host-ready-again";
+    const std::string installerGo = sandbox.Root() + "/installer-go";
+    sandbox.SetEnvironment("VORN_SAMPLE_INSTALL_WAIT_FOR", installerGo);
+    sandbox.UseHostLibrary("log " + sandbox.HostLogPath() + "\nready\nwaitfor " + readyAgain +
+                           "\nready\n");
+
+    const auto run = sandbox.Start({"PROCPARA=abc"});
+    // The installer has put the game in place and waits for its go.
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(sandbox.GamePath()); }, 60s)) << run->Stderr();
+    WriteFile(readyAgain, "");
+    ASSERT_TRUE(sandbox.WaitForHostLogLine("done", 30s)) << run->Stderr();
+    EXPECT_TRUE(Contains(run->StderrLines(), "vorn-launcher: the update is already running"))
+        << run->Stderr();
+    WriteFile(installerGo, "");
+
+    ASSERT_TRUE(run->WaitForExit(kRunLimit)) << run->Stderr();
+    EXPECT_EQ(run->ExitCode(), 0);
+    // One download: the disguised name refused by the primary, the package
+    // and its signature from the backup, one connection each.
+    EXPECT_EQ(primary->ConnectionsAccepted(), 1u);
+    EXPECT_EQ(backup->ConnectionsAccepted(), 1u);
+    EXPECT_EQ(primary->AccessLog(1).size(), 1u);
+    EXPECT_EQ(backup->AccessLog(2).size(), 2u);
 }
 
 // A start whose preparation waits on a message box while the previous
