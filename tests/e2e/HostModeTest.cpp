@@ -10,6 +10,7 @@
 
 #include "tests/e2e/LauncherSandbox.h"
 #include "tests/e2e/LoopbackServices.h"
+#include "tests/e2e/OutputLines.h"
 #include "tests/e2e/WaitUntil.h"
 #include "tests/e2e/X11Window.h"
 #include "tests/support/ExecArguments.h"
@@ -35,10 +36,6 @@ std::optional<Window> FindGlobeWindow(Display* display, const ProgramRun& run) {
     EXPECT_EQ(geometry.width, kGlobeWidth);
     EXPECT_EQ(geometry.height, kGlobeHeight);
     return window;
-}
-
-bool Contains(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 // Runs a desktop tool (xdotool, import) on the test's display; its exit code.
@@ -102,7 +99,7 @@ TEST(HostModeTest, WorkWaitsForTheHostsReadyEvent) {
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].args, std::vector<std::string>{"PROCPARA=" + std::to_string(run->Pid())});
     // Only a launcher still waiting when the host let go records this.
-    EXPECT_TRUE(Contains(sandbox.HostLogLines(), "sent waitfor " + hostGo))
+    EXPECT_TRUE(Holds(sandbox.HostLogLines(), "sent waitfor " + hostGo))
         << "the launcher did not wait for the host";
 }
 
@@ -129,7 +126,7 @@ TEST(HostModeTest, ASecondReadyWhileTheWorkRunsIsRefused) {
     ASSERT_TRUE(sandbox.WaitForHostLogLine("done", 30s)) << run->Stderr();
     const std::vector<std::string> hostLog = sandbox.HostLogLines();
     EXPECT_EQ(std::count(hostLog.begin(), hostLog.end(), "sent ready"), 2);
-    EXPECT_TRUE(Contains(run->StderrLines(), "vorn-launcher: the update is already running"))
+    EXPECT_TRUE(Holds(run->StderrLines(), "vorn-launcher: the update is already running"))
         << run->Stderr();
 
     ASSERT_TRUE(run->WaitForExit(kRunLimit)) << run->Stderr();
@@ -162,7 +159,7 @@ TEST(HostModeTest, AReadyWhileTheInstallerRunsIsRefused) {
     ASSERT_TRUE(WaitUntil([&] { return FileExists(sandbox.GamePath()); }, 60s)) << run->Stderr();
     WriteFile(readyAgain, "");
     ASSERT_TRUE(sandbox.WaitForHostLogLine("done", 30s)) << run->Stderr();
-    EXPECT_TRUE(Contains(run->StderrLines(), "vorn-launcher: the update is already running"))
+    EXPECT_TRUE(Holds(run->StderrLines(), "vorn-launcher: the update is already running"))
         << run->Stderr();
     WriteFile(installerGo, "");
 

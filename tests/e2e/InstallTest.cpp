@@ -12,6 +12,7 @@
 #include "BuildConstants.h"
 #include "tests/e2e/LauncherSandbox.h"
 #include "tests/e2e/LoopbackServices.h"
+#include "tests/e2e/OutputLines.h"
 #include "tests/e2e/WaitUntil.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/SilentListener.h"
@@ -28,21 +29,6 @@ const std::vector<std::string> kDownloadFailedMessages = {"下载游戏安装包
                                                           "vorn_ad2.exe", "-1"};
 constexpr const char* kNetworkFailedMessage =
     "您的网络异常,连接更新服务器失败,请检查您的网络稍后再试!";
-
-// True when lines holds expected in this order, other lines between them allowed.
-bool HoldsInOrder(const std::vector<std::string>& lines, const std::vector<std::string>& expected) {
-    auto next = lines.begin();
-    for (const std::string& wanted : expected) {
-        next = std::find(next, lines.end(), wanted);
-        if (next == lines.end()) return false;
-        ++next;
-    }
-    return true;
-}
-
-bool Holds(const std::vector<std::string>& lines, const std::string& wanted) {
-    return HoldsInOrder(lines, {wanted});
-}
 
 class InstallTest : public ::testing::Test {
 protected:

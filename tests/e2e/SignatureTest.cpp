@@ -8,6 +8,7 @@
 #include "BuildConstants.h"
 #include "tests/e2e/LauncherSandbox.h"
 #include "tests/e2e/LoopbackServices.h"
+#include "tests/e2e/OutputLines.h"
 #include "tests/support/ToolRun.h"
 
 namespace {
@@ -53,16 +54,6 @@ std::string SignSample(const std::string& keyPath, const TempDir& work,
     const ToolRun run = RunTool(argv);
     EXPECT_EQ(run.exitCode, 0) << run.output;
     return ReadFile(work / "sample.minisig");
-}
-
-bool HoldsInOrder(const std::vector<std::string>& lines, const std::vector<std::string>& expected) {
-    auto next = lines.begin();
-    for (const std::string& wanted : expected) {
-        next = std::find(next, lines.end(), wanted);
-        if (next == lines.end()) return false;
-        ++next;
-    }
-    return true;
 }
 
 class SignatureTest : public ::testing::Test {
