@@ -10,10 +10,10 @@
 
 #include "tests/e2e/LauncherSandbox.h"
 #include "tests/e2e/LoopbackServices.h"
-#include "tests/e2e/OutputLines.h"
 #include "tests/e2e/WaitUntil.h"
 #include "tests/e2e/X11Window.h"
 #include "tests/support/ExecArguments.h"
+#include "tests/support/OutputLines.h"
 
 extern char** environ;
 

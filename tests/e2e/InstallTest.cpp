@@ -12,9 +12,9 @@
 #include "BuildConstants.h"
 #include "tests/e2e/LauncherSandbox.h"
 #include "tests/e2e/LoopbackServices.h"
-#include "tests/e2e/OutputLines.h"
 #include "tests/e2e/WaitUntil.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/OutputLines.h"
 #include "tests/support/SilentListener.h"
 
 namespace {

@@ -6,13 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
 #include "tests/e2e/WaitUntil.h"
 #include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/OutputLines.h"
 
 namespace fs = std::filesystem;
 
@@ -210,20 +210,12 @@ std::string LauncherSandbox::OpenedPage(std::chrono::milliseconds limit) const {
 }
 
 std::vector<std::string> LauncherSandbox::HostLogLines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadFile(HostLogPath()));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    return SplitLines(ReadFile(HostLogPath()));
 }
 
 bool LauncherSandbox::WaitForHostLogLine(const std::string& line,
                                          std::chrono::milliseconds limit) const {
-    return WaitUntil(
-        [&] {
-            const std::vector<std::string> lines = HostLogLines();
-            return std::find(lines.begin(), lines.end(), line) != lines.end();
-        },
-        limit);
+    return WaitUntil([&] { return Holds(HostLogLines(), line); }, limit);
 }
 
 std::vector<GameStart> LauncherSandbox::GameStarts() const {

@@ -8,7 +8,7 @@
 #include "BuildConstants.h"
 #include "tests/e2e/LauncherSandbox.h"
 #include "tests/e2e/LoopbackServices.h"
-#include "tests/e2e/OutputLines.h"
+#include "tests/support/OutputLines.h"
 #include "tests/support/ToolRun.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 #include "hostlink/HostMessage.h"
+#include "tests/support/OutputLines.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempDir.h"
 
@@ -25,13 +25,6 @@ const std::string kObjectCreatedOutput =
     "Load library successed!\n"
     "Get Create Client Object Function Success!\n"
     "Create Client Object Function Success!\n";
-
-Lines SplitLines(const std::string& text) {
-    Lines lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 // One run of the reduced launcher in a fresh installation folder.
 class HostLinkRun {

@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
 #include "tests/support/ExecArguments.h"
+#include "tests/support/OutputLines.h"
 #include "tests/support/TempDir.h"
 
 extern char** environ;
@@ -109,11 +109,5 @@ std::string ProgramRun::Stderr() const {
 }
 
 std::vector<std::string> ProgramRun::StderrLines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(Stderr());
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
+    return SplitLines(Stderr());
 }

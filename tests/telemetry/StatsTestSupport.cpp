@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <sstream>
+#include "tests/support/OutputLines.h"
 
 namespace {
 
@@ -40,10 +40,7 @@ StatsStandin::StatsStandin(int status)
                {"--record", m_dir / "requests.jsonl", "--status", std::to_string(status)}) {}
 
 std::vector<std::string> StatsStandin::Requests() const {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadFile(m_dir / "requests.jsonl"));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    return SplitLines(ReadFile(m_dir / "requests.jsonl"));
 }
 
 void StatsStandin::ForgetRequests() const {

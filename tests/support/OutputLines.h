@@ -2,8 +2,20 @@
 #pragma once
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
+
+// The lines of text, each without its end (a CRLF end included).
+inline std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
 
 // True when lines holds expected in this order, other lines between them allowed.
 inline bool HoldsInOrder(const std::vector<std::string>& lines,
