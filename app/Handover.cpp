@@ -1,11 +1,10 @@
 #include "app/Handover.h"
 
-#include <unistd.h>
-
 #include "hostlink/HostLink.h"
+#include "platform/Files.h"
 #include "platform/Process.h"
 
-std::string GameParameters(const std::string& commandLine, pid_t launcherPid) {
+std::string GameParameters(const std::string& commandLine, int64_t launcherPid) {
     const std::string marker = hostlink::kHostParameterMarker;
     const size_t at = commandLine.find(marker);
     std::string parameters;
@@ -56,7 +55,7 @@ Handover::Action Handover::Decide(bool failed) {
 void Handover::RunPackage() {
     const LaunchConfig& config = m_host.Config();
     // Only a package that arrived whole is in place; a missing one fails here.
-    const std::optional<pid_t> package =
+    const std::optional<platform::Process> package =
         m_services.runThroughAssociation(InstallPackagePath(config), {}, "");
     if (!package) {
         Finish(true);
@@ -75,12 +74,13 @@ void Handover::RunPackage() {
 
 void Handover::LaunchGame() {
     const LaunchConfig& config = m_host.Config();
-    const std::string parameters = GameParameters(config.m_strCmdLine, getpid());
+    const std::string parameters =
+        GameParameters(config.m_strCmdLine, platform::CurrentProcessId());
     if (config.m_nMode == MODE_LAUNCH) {
         // Started by its content, as the package is: a Windows game through
         // wine. The game's path goes whole; only the parameters are split
         // into arguments.
-        const std::optional<pid_t> game = m_services.runThroughAssociation(
+        const std::optional<platform::Process> game = m_services.runThroughAssociation(
             GameExecutablePath(config.m_szInstallDir, config.m_szGameDir),
             platform::SplitCommandLine(parameters),
             config.m_szInstallDir + "/" + config.m_szGameDir);
@@ -94,7 +94,7 @@ void Handover::LaunchGame() {
 void Handover::WatchInstaller() {
     if (!m_services.waitProcess(m_hPackProcess)) return;
     LaunchConfig& config = m_host.Config();
-    unlink(InstallPackagePath(config).c_str());
+    platform::RemoveFile(InstallPackagePath(config));
     m_host.PostShowWindow();
     config.m_nMode = MODE_INSTALLED;
     m_bInstallerRunning = false;
@@ -109,5 +109,5 @@ void Handover::GiveUp() {
 
 void Handover::DeleteRunMarker() {
     const std::string& marker = m_host.Config().m_szRunMarker;
-    if (!marker.empty()) unlink(marker.c_str());
+    if (!marker.empty()) platform::RemoveFile(marker);
 }

@@ -3,8 +3,6 @@
 // host's parameters, or give up and point the player to the service page.
 #pragma once
 
-#include <sys/types.h>
-
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -35,7 +33,7 @@ public:
 // The game's parameters: the launcher's command line up to and including its
 // first "PROCPARA=", or all of it followed by ",PROCPARA=", then the
 // launcher's process id in decimal.
-std::string GameParameters(const std::string& commandLine, pid_t launcherPid);
+std::string GameParameters(const std::string& commandLine, int64_t launcherPid);
 
 class Handover {
 public:
@@ -75,7 +73,7 @@ private:
     bool m_bEnding GUARDED_BY(m_host.WindowLock()) = false;
     // The running install package: written before the watcher starts, then
     // read by the watcher only.
-    pid_t m_hPackProcess = -1;
+    platform::Process m_hPackProcess;
     // Set by the thread that starts the package, cleared by the watcher.
     std::atomic<bool> m_bInstallerRunning{false};
     // The installer watcher: started and replaced by the thread that runs the

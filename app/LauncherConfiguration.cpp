@@ -1,12 +1,9 @@
 #include "app/LauncherConfiguration.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "net/ResolveHostIP.h"
-#include "platform/Paths.h"
+#include "platform/Files.h"
 #include "support/Log.h"
 
 namespace {
@@ -45,12 +42,16 @@ std::string CandidateFromCurrentDir(const LaunchConfig& config,
 }
 
 // Creates every missing directory up to the last "/" of path and opens the
-// file for appending, never through a symbolic link. The handle stays open
-// for the life of the process, as the probe is meant to hold the volume.
+// file for appending, never through a symbolic link. The file stays open for
+// the life of the process, as the probe is meant to hold the volume.
 bool ProbeWritable(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0) platform::CreateDirectories(path.substr(0, slash));
-    return open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644) >= 0;
+    platform::File probe = platform::File::OpenForAppending(path);
+    if (!probe) return false;
+    static auto* const heldProbes = new std::vector<platform::File>();
+    heldProbes->push_back(std::move(probe));
+    return true;
 }
 
 std::string WithoutTrailingSlash(std::string path) {
@@ -167,11 +168,11 @@ bool ResolveDownloadHosts(LaunchConfig& config, const platform::Services& servic
 // run goes on unguarded, and the log says so.
 bool TakeLaunchLock(SettledLaunch& settled, const platform::Services& services) {
     settled.launchLock = services.acquireLock(kLaunchLockName);
-    if (settled.launchLock.result == platform::NamedLockResult::Unavailable) {
+    if (settled.launchLock.Result() == platform::NamedLockResult::Unavailable) {
         log_write(LOG_ERROR, "CUpdateDlg", "named lock %s unavailable: no single-launcher guard",
                   kLaunchLockName);
     }
-    return settled.launchLock.result != platform::NamedLockResult::AlreadyHeld;
+    return settled.launchLock.Result() != platform::NamedLockResult::AlreadyHeld;
 }
 
 }  // namespace
@@ -217,10 +218,8 @@ ConfigOutcome SettleLaunchConfig(const std::string& commandLine, const platform:
     static_assert(capacity::kInstallDir + std::char_traits<char>::length(kRunMarkerName) <=
                   capacity::kRunMarker);
     config.m_szRunMarker = config.m_szInstallDir + kRunMarkerName;
-    if (access(config.m_szRunMarker.c_str(), F_OK) != 0) {
-        const int fd = open(config.m_szRunMarker.c_str(),
-                            O_CREAT | O_TRUNC | O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd >= 0) close(fd);
+    if (!platform::PathExists(config.m_szRunMarker)) {
+        platform::CreateFileIfMissing(config.m_szRunMarker);
     } else if (config.m_nMode != MODE_INSTALL && !TakeLaunchLock(settled, services)) {
         return EarlyEnd{"游戏正在下载更新中！", false};
     }

@@ -1,7 +1,6 @@
 #include "app/UpdateApp.h"
 
 #include <gtk/gtk.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -11,6 +10,7 @@
 #include "app/UpdateDlg.h"
 #include "platform/CrashHandler.h"
 #include "platform/EnvironmentHooks.h"
+#include "platform/Files.h"
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
@@ -51,8 +51,13 @@ int CUpdateApp::InitInstance(int argc, char** argv) {
     // Relative paths (the log, the host library, crash reports) resolve
     // against the launcher's own folder.
     const std::string ownDir = platform::ExecutableDir();
-    if (!ownDir.empty() && chdir(ownDir.c_str()) != 0) perror("chdir");
+    if (!ownDir.empty()) {
+        if (const int error = platform::ChangeDirectory(ownDir); error != 0) {
+            fprintf(stderr, "chdir: %s\n", platform::SystemErrorText(error).c_str());
+        }
+    }
 
+    log_use_thread_ids(platform::CurrentThreadId);
     LogConfig logConfig{};
     logConfig.outputs = LOG_OUT_CONSOLE | LOG_OUT_FILE | LOG_ROTATE_DAILY;
     logConfig.minLevel = 0;

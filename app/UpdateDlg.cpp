@@ -189,7 +189,7 @@ void CUpdateDlg::ShowMessage(const std::string& text, platform::MessageIcon icon
 }
 
 void CUpdateDlg::ReleaseLaunchLock() {
-    m_launchLock.holder.Close();
+    m_launchLock.Release();
 }
 
 void CUpdateDlg::QuitMainLoop() {

@@ -1,12 +1,11 @@
 #include "hostlink/HostLink.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <string_view>
 
 #include "hostlink/HostMessage.h"
 #include "platform/Process.h"
+#include "platform/SharedLibrary.h"
 
 namespace hostlink {
 
@@ -33,7 +32,8 @@ CHostLink::CHostLink(IHostLinkOwner& owner, const platform::Services& services)
     : m_owner(owner), m_services(services) {}
 
 void CHostLink::ConnectHostPlatform() {
-    m_hPlatformDll = dlopen(kHostLibraryPath, RTLD_NOW | RTLD_LOCAL);
+    m_hPlatformDll =
+        platform::LoadSharedLibrary("../" + platform::SharedLibraryFileName(kHostLibraryName));
     if (!m_hPlatformDll) {
         PrintDiagnostic("Load library failed!\n");
         PrintDiagnostic("error load libary!\n");
@@ -66,7 +66,7 @@ void CHostLink::ConnectHostPlatform() {
 
 ClientProcMsgObject* CHostLink::CreatePlatformObject() {
     auto* create = reinterpret_cast<CreateClientProcMsgObjectFunction>(
-        dlsym(m_hPlatformDll, kCreateClientProcMsgObjectSymbol));
+        platform::SharedLibrarySymbol(m_hPlatformDll, kCreateClientProcMsgObjectSymbol));
     if (!create) {
         PrintDiagnostic("Get Create Client Object Function failed!\n");
         return nullptr;

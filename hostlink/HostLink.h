@@ -10,9 +10,9 @@
 
 namespace hostlink {
 
-// Relative to the current directory, which start-up has made the launcher's
-// own directory: the library lies in its parent.
-inline constexpr const char* kHostLibraryPath = "../libHostProcMsgHelper.so";
+// The library's name without the system's prefix and ending; it lies in the
+// parent of the launcher's own directory, which start-up made the current one.
+inline constexpr const char* kHostLibraryName = "HostProcMsgHelper";
 inline constexpr const char* kHostParameterMarker = "PROCPARA=";
 
 class CHostLink final : public IClientProcMsgEventHandler {

@@ -1,6 +1,6 @@
 #include "net/HttpDnsAnswer.h"
 
-#include <arpa/inet.h>
+#include "platform/IPv4Address.h"
 
 namespace {
 
@@ -11,13 +11,6 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-// inet_pton reads up to the first zero byte, so one inside the text would let
-// what follows it through.
-bool IsDottedIPv4(const std::string& text) {
-    in_addr ignored{};
-    return text.find('\0') == std::string::npos && inet_pton(AF_INET, text.c_str(), &ignored) == 1;
-}
-
 }  // namespace
 
 std::string FirstAddressOfAnswer(std::string_view answer) {
@@ -25,5 +18,5 @@ std::string FirstAddressOfAnswer(std::string_view answer) {
     if (comma == std::string_view::npos) return {};
     const std::string_view list = answer.substr(0, comma);
     const std::string first(TrimBlanks(list.substr(0, list.find(';'))));
-    return IsDottedIPv4(first) ? first : std::string();
+    return platform::ParseDottedIPv4(first) ? first : std::string();
 }

@@ -1,21 +1,12 @@
 #include "net/HttpSocket.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstring>
 
 #include "net/AnswerVerdict.h"
 #include "net/ChunkedDecoder.h"
 #include "net/Url.h"
+#include "platform/Files.h"
 #include "support/Log.h"
 
 namespace {
@@ -43,7 +34,11 @@ bool IsNumericText(const std::string& text) {
 
 CHttpSocket::CHttpSocket(IDownLoadThread* progress, const platform::Services& services,
                          HttpTimeouts timeouts)
-    : m_pSink(progress), m_services(services), m_timeouts(timeouts), m_buffer(kBodyReadBytes) {}
+    : m_pSink(progress),
+      m_services(services),
+      m_timeouts(timeouts),
+      m_transport(platform::TcpTransport()),
+      m_buffer(kBodyReadBytes) {}
 
 CHttpSocket::~CHttpSocket() {
     CloseConnection();
@@ -57,12 +52,9 @@ HttpResult CHttpSocket::RequestFile(const std::string& url, const std::string& a
     if (const HttpResult result = ParseURL(); result != HttpResult::Ok) return result;
     m_szAddress = address.substr(0, kMaxAddressChars);
 
-    if (m_socket >= 0 && !CanReuseConnection()) CloseConnection();
+    if (m_connection && !CanReuseConnection()) CloseConnection();
     HttpResult result = HttpResult::Ok;
-    if (m_socket < 0) {
-        result = Socket();
-        if (result == HttpResult::Ok) result = ConnectHost();
-    }
+    if (!m_connection) result = ConnectHost();
     if (result == HttpResult::Ok) result = SendRequest();
     if (result == HttpResult::Ok) result = RecvHttpHeadRes();
     if (result == HttpResult::Ok) result = GetHttpFileSize();
@@ -88,86 +80,51 @@ HttpResult CHttpSocket::ParseURL() {
     return HttpResult::Ok;
 }
 
-HttpResult CHttpSocket::Socket() {
-    m_socket = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (m_socket < 0) {
-        log_write(LOG_ERROR, kModule, "Socket() 创建socekt失败");
-        return HttpResult::NoSocket;
-    }
-    const int on = 1;
-    if (setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
-        log_write(LOG_ERROR, kModule, "Socket SO_REUSEADDR 失败");
-        return HttpResult::NoSocket;
-    }
-    // Each request is one small write followed by a wait for the answer.
-    if (setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
-        log_write(LOG_ERROR, kModule, "Socket TCP_NODELAY 失败");
-        return HttpResult::NoSocket;
-    }
-    return HttpResult::Ok;
-}
-
 HttpResult CHttpSocket::ConnectHost() {
     const std::string& target = m_szAddress.empty() ? m_szHost : m_szAddress;
-    in_addr address{};
+    platform::IPv4Address address = platform::kNoIPv4Address;
     if (IsNumericText(target)) {
-        if (inet_pton(AF_INET, target.c_str(), &address) != 1) address.s_addr = INADDR_NONE;
-    } else if (const std::optional<in_addr> found = m_services.lookUpIPv4(target)) {
+        address = platform::ParseDottedIPv4(target).value_or(platform::kNoIPv4Address);
+    } else if (const std::optional<platform::IPv4Address> found = m_services.lookUpIPv4(target)) {
         address = *found;
     } else {
         log_write(LOG_ERROR, kModule, "ConnectHost() %s gethostbyname error", target.c_str());
         return HttpResult::NoConnection;
     }
 
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = htons(m_nPort);
-    peer.sin_addr = address;
-    if (address.s_addr == INADDR_NONE || !ConnectWithin(&peer, sizeof peer, m_timeouts.connectMs)) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(&address.s_addr);
-        log_write(LOG_ERROR, kModule, "ConnectHost() %s %d.%d.%d.%d connect error isproxy %d",
-                  target.c_str(), bytes[0], bytes[1], bytes[2], bytes[3], 0);
-        return HttpResult::NoConnection;
-    }
-
-    timeval timeout{};
-    timeout.tv_sec = m_timeouts.receiveMs / 1000;
-    timeout.tv_usec = (m_timeouts.receiveMs % 1000) * 1000;
-    if (setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0) {
-        log_write(LOG_ERROR, kModule, "SO_RCVTIMEO setsockopt()失败");
-        return HttpResult::NoConnection;
-    }
+    platform::ConnectFailure failure;
+    m_connection = m_transport->Connect(
+        platform::ConnectTarget{address, m_nPort, m_szHost},
+        platform::ConnectTimes{m_timeouts.connectMs, m_timeouts.receiveMs}, failure);
+    if (!m_connection) return ReportConnectFailure(failure, target, address);
     m_connectedTo = ConnectionTarget();
     return HttpResult::Ok;
 }
 
-// Without a time-out of its own, a connect to a host that drops the attempt
-// waits for the system's retries (minutes), longer than the controller's
-// watchdog; with it the attempt fails and the next server is asked.
-bool CHttpSocket::ConnectWithin(const void* peer, unsigned peerSize, int timeoutMs) {
-    const int flags = fcntl(m_socket, F_GETFL);
-    if (flags < 0 || fcntl(m_socket, F_SETFL, flags | O_NONBLOCK) != 0) return false;
-    bool connected = connect(m_socket, static_cast<const sockaddr*>(peer), peerSize) == 0;
-    if (!connected && errno == EINPROGRESS) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        pollfd pending{m_socket, POLLOUT, 0};
-        int ready = 0;
-        do {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            ready = poll(&pending, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
-        } while (ready < 0 && errno == EINTR);
-        int error = ready == 0 ? ETIMEDOUT : errno;
-        socklen_t size = sizeof error;
-        if (ready > 0 && getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
-            error = errno;
-        }
-        connected = ready > 0 && error == 0;
-        errno = error;
+HttpResult CHttpSocket::ReportConnectFailure(const platform::ConnectFailure& failure,
+                                             const std::string& target,
+                                             const platform::IPv4Address& address) {
+    switch (failure.step) {
+        case platform::ConnectStep::Socket:
+            log_write(LOG_ERROR, kModule, "Socket() 创建socekt失败");
+            return HttpResult::NoSocket;
+        case platform::ConnectStep::ReuseAddress:
+            log_write(LOG_ERROR, kModule, "Socket SO_REUSEADDR 失败");
+            return HttpResult::NoSocket;
+        case platform::ConnectStep::NoDelay:
+            log_write(LOG_ERROR, kModule, "Socket TCP_NODELAY 失败");
+            return HttpResult::NoSocket;
+        case platform::ConnectStep::ReceiveTimeout:
+            log_write(LOG_ERROR, kModule, "SO_RCVTIMEO setsockopt()失败");
+            return HttpResult::NoConnection;
+        case platform::ConnectStep::Connect:
+        case platform::ConnectStep::Secure:
+            break;
     }
-    // The requests' own reads and writes block, with their own time-outs.
-    return fcntl(m_socket, F_SETFL, flags) == 0 && connected;
+    const auto& bytes = address.octets;
+    log_write(LOG_ERROR, kModule, "ConnectHost() %s %d.%d.%d.%d connect error isproxy %d",
+              target.c_str(), bytes[0], bytes[1], bytes[2], bytes[3], 0);
+    return HttpResult::NoConnection;
 }
 
 HttpResult CHttpSocket::SendRequest() {
@@ -179,17 +136,9 @@ HttpResult CHttpSocket::SendRequest() {
     if (m_nRangeStart > 0) request += "Range: bytes=" + std::to_string(m_nRangeStart) + "-\r\n";
     request += "Cache-Control:no-cache\r\n\r\n";
 
-    size_t sent = 0;
-    while (sent < request.size()) {
-        // A connection the server has closed must fail the send, not raise SIGPIPE.
-        const ssize_t count =
-            send(m_socket, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) {
-            log_write(LOG_ERROR, kModule, "SendRequest() send1发送请求包失败");
-            return HttpResult::SendFailed;
-        }
-        sent += static_cast<size_t>(count);
+    if (!m_connection->Send(request.data(), request.size())) {
+        log_write(LOG_ERROR, kModule, "SendRequest() send1发送请求包失败");
+        return HttpResult::SendFailed;
     }
     return HttpResult::Ok;
 }
@@ -258,17 +207,13 @@ HttpResult CHttpSocket::RecvHttpFile() {
     return HttpResult::Ok;
 }
 
-bool CHttpSocket::CanReuseConnection() const {
+bool CHttpSocket::CanReuseConnection() {
     // A clock that went backwards counts as no time passed.
     const int64_t idle = std::max<int64_t>(m_services.clock->WallSeconds() - m_tLastActive, 0);
-    return idle <= kReuseSeconds && m_connectedTo == ConnectionTarget() && !PeerHasSpoken();
-}
-
-// An idle connection with something to read was closed by the server or holds
-// stray bytes that would be taken for the next answer.
-bool CHttpSocket::PeerHasSpoken() const {
-    pollfd idle{m_socket, POLLIN, 0};
-    return poll(&idle, 1, 0) != 0;
+    // An idle connection with something to read was closed by the server or
+    // holds stray bytes that would be taken for the next answer.
+    return idle <= kReuseSeconds && m_connectedTo == ConnectionTarget() &&
+           m_connection->MayBeReused();
 }
 
 std::string CHttpSocket::ConnectionTarget() const {
@@ -276,9 +221,7 @@ std::string CHttpSocket::ConnectionTarget() const {
 }
 
 void CHttpSocket::CloseConnection() {
-    if (m_socket < 0) return;
-    close(m_socket);
-    m_socket = -1;
+    m_connection.reset();
     m_connectedTo.clear();
 }
 
@@ -375,13 +318,11 @@ HttpResult CHttpSocket::ReportBodyBroken(long count, int64_t received) {
 }
 
 HttpResult CHttpSocket::ReportWriteError() {
-    log_write(LOG_ERROR, kModule, "RecvHttpFile() 写文件失败 %s", strerror(errno));
+    log_write(LOG_ERROR, kModule, "RecvHttpFile() 写文件失败 %s",
+              platform::SystemErrorText(errno).c_str());
     return HttpResult::BodyFailed;
 }
 
-long CHttpSocket::Receive(char* buffer, size_t size) const {
-    while (true) {
-        const ssize_t count = recv(m_socket, buffer, size, 0);
-        if (count >= 0 || errno != EINTR) return count;
-    }
+long CHttpSocket::Receive(char* buffer, size_t size) {
+    return m_connection->Receive(buffer, size, m_timeouts.receiveMs);
 }

@@ -1,4 +1,4 @@
-// The launcher's own HTTP/1.1 client on TCP sockets: fetches one URL at a time
+// The launcher's own HTTP/1.1 client over the platform's transport: fetches one URL at a time
 // with GET, optionally from a byte offset, streams the body into a body sink
 // and reports every chunk to a progress sink. The connection is kept and
 // reused by a request that follows within 10 seconds of a complete body.
@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "net/IDownLoadThread.h"
 #include "net/ResponseHead.h"
 #include "platform/Services.h"
+#include "platform/Transport.h"
 
 // Results of RequestFile. The numbers are the ones the launcher has always
 // reported, and stay so.
@@ -67,16 +69,16 @@ public:
 
 private:
     HttpResult ParseURL();
-    HttpResult Socket();
     HttpResult ConnectHost();
+    HttpResult ReportConnectFailure(const platform::ConnectFailure& failure,
+                                    const std::string& target,
+                                    const platform::IPv4Address& address);
     HttpResult SendRequest();
     HttpResult RecvHttpHeadRes();
     HttpResult GetHttpFileSize();
     HttpResult RecvHttpFile();
 
-    bool ConnectWithin(const void* peer, unsigned peerSize, int timeoutMs);
-    bool CanReuseConnection() const;
-    bool PeerHasSpoken() const;
+    bool CanReuseConnection();
     std::string ConnectionTarget() const;
     void CloseConnection();
     HttpResult RefuseLongBody();
@@ -87,14 +89,15 @@ private:
     HttpResult DeliverBody(const char* data, size_t size, int64_t received);
     HttpResult ReportBodyBroken(long count, int64_t received);
     HttpResult ReportWriteError();
-    long Receive(char* buffer, size_t size) const;
+    long Receive(char* buffer, size_t size);
 
     // Every field below belongs to the thread that calls RequestFile, except
     // m_nTotalRecv, which other threads may read.
     IDownLoadThread* m_pSink;              // not owned
     const platform::Services& m_services;  // outlives the client
     const HttpTimeouts m_timeouts;
-    int m_socket = -1;                     // the open connection, -1 when none
+    std::unique_ptr<platform::ITransport> m_transport;    // opens every connection
+    std::unique_ptr<platform::IConnection> m_connection;  // the open one, none when closed
     IBodySink* m_pBody = nullptr;          // the current request's body, owned by the caller
     std::string m_szURL;                   // the URL of the current request
     std::string m_szHost;                  // host name taken from the URL

@@ -1,11 +1,8 @@
 #include "net/ResolveHostIP.h"
 
-#include <curl/curl.h>
-
 #include "net/HttpDnsAnswer.h"
 #include "net/Url.h"
-#include "platform/CurlTransfer.h"
-#include "platform/HostLookup.h"
+#include "platform/HttpExchange.h"
 
 namespace {
 
@@ -20,14 +17,14 @@ constexpr const char* kAcceptHeader =
     "audio/mpeg, audio/wav, image/jpeg, image/gif, image/jpg, image/png,\t\t\t\t\t\t\t"
     "image/mng, image/bmp, text/plain, text/html, text/htm";
 
-platform::CurlAnswer QueryOnce(const std::string& queryUrl) {
-    platform::CurlRequest request;
+platform::HttpExchangeAnswer QueryOnce(const std::string& queryUrl) {
+    platform::HttpExchangeRequest request;
     request.url = queryUrl;
     request.headers = {kAcceptHeader};
     request.connectTimeoutMs = kConnectTimeoutMs;
     request.totalTimeoutMs = kTransferTimeoutMs;
     request.maxAnswerBytes = kMaxAnswerBytes;
-    return platform::PerformCurl(request);
+    return platform::PerformHttpExchange(request);
 }
 
 // A service that cannot be reached is tried once more after a pause, as the
@@ -35,16 +32,15 @@ platform::CurlAnswer QueryOnce(const std::string& queryUrl) {
 HostResolution QueryHttpDns(const std::string& host, const platform::Services& services) {
     const std::string queryUrl =
         "http://" + services.endpoints.httpDnsEndpoint + "/d?dn=" + host + ".&ttl=1";
-    platform::CurlAnswer answer = QueryOnce(queryUrl);
-    if (answer.curlCode != CURLE_OK) {
+    platform::HttpExchangeAnswer answer = QueryOnce(queryUrl);
+    if (answer.result != 0) {
         services.clock->SleepMs(kRetryPauseMs);
         answer = QueryOnce(queryUrl);
     }
     HostResolution resolution;
-    if (answer.curlCode != CURLE_OK) {
+    if (answer.result != 0) {
         resolution.kind = HostResolution::Kind::Failed;
-        resolution.reason = "HTTP-DNS not reached: " +
-                            std::string(curl_easy_strerror(static_cast<CURLcode>(answer.curlCode)));
+        resolution.reason = "HTTP-DNS not reached: " + answer.failure;
     } else if (answer.status != 200) {
         resolution.kind = HostResolution::Kind::Failed;
         resolution.reason = "HTTP-DNS answered " + std::to_string(answer.status);
@@ -62,7 +58,7 @@ HostResolution ResolveHostIP(const std::string& url, const platform::Services& s
     // Nothing to look up; the download reports the bad URL itself.
     if (!parsed || parsed->host.size() > kMaxHostChars) return {};
 
-    if (const std::optional<in_addr> found = services.lookUpIPv4(parsed->host)) {
+    if (const std::optional<platform::IPv4Address> found = services.lookUpIPv4(parsed->host)) {
         return HostResolution{HostResolution::Kind::Address, platform::DottedIPv4(*found), ""};
     }
     return QueryHttpDns(parsed->host, services);

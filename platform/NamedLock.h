@@ -6,18 +6,35 @@
 // folder, a name with "/").
 #pragma once
 
+#include <cstdint>
 #include <string>
-
-#include "platform/FileDescriptor.h"
 
 namespace platform {
 
 enum class NamedLockResult { Acquired, AlreadyHeld, Unavailable };
 
-struct NamedLock {
-    NamedLockResult result = NamedLockResult::Unavailable;
-    // Holds the lock when it was acquired; closing it releases the lock.
-    UniqueFd holder;
+class NamedLock {
+public:
+    NamedLock() = default;
+    // An outcome that holds nothing.
+    explicit NamedLock(NamedLockResult result) : m_result(result) {}
+    // Releases the lock when it holds it.
+    ~NamedLock();
+    NamedLock(NamedLock&& other) noexcept;
+    NamedLock& operator=(NamedLock&& other) noexcept;
+    NamedLock(const NamedLock&) = delete;
+    NamedLock& operator=(const NamedLock&) = delete;
+
+    NamedLockResult Result() const { return m_result; }
+    // Lets another holder take the lock from now on.
+    void Release();
+
+private:
+    friend NamedLock AcquireNamedLock(const std::string& name);
+    static constexpr intptr_t kNone = -1;
+
+    NamedLockResult m_result = NamedLockResult::Unavailable;
+    intptr_t m_native = kNone;  // the system's hold on the lock while acquired; owned
 };
 
 std::string NamedLockPath(const std::string& name);

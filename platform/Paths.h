@@ -16,9 +16,4 @@ std::string RuntimeDir();
 // and the operator's folder.
 std::string FallbackInstallRoot();
 
-// True when path names a file that can be opened for reading.
-bool FileReadable(const std::string& path);
-// Creates path and every missing parent; true when it is a directory afterwards.
-bool CreateDirectories(const std::string& path);
-
 }  // namespace platform

@@ -1,9 +1,8 @@
 #include "platform/Services.h"
 
-#include <unistd.h>
-
 #include <memory>
 
+#include "platform/Files.h"
 #include "platform/HostLookup.h"
 #include "platform/OsClass.h"
 #include "platform/Paths.h"
@@ -24,11 +23,6 @@ void HoldUntilReleased(const std::function<bool()>& released) {
         SystemClock().SleepMs(kPollMs);
     }
     SystemClock().SleepMs(kActMs);
-}
-
-std::string CurrentDirectory() {
-    char buffer[4096];
-    return getcwd(buffer, sizeof buffer) ? buffer : "";
 }
 
 }  // namespace

@@ -5,9 +5,6 @@
 // afterwards; the objects behind the pointers may be used from any thread.
 #pragma once
 
-#include <netinet/in.h>
-#include <sys/types.h>
-
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,7 +12,9 @@
 #include <vector>
 
 #include "platform/EnvironmentHooks.h"
+#include "platform/IPv4Address.h"
 #include "platform/NamedLock.h"
+#include "platform/Process.h"
 #include "platform/SettingsStore.h"
 #include "platform/Volumes.h"
 #include "support/Clock.h"
@@ -48,17 +47,17 @@ struct Services {
     std::function<std::unique_ptr<ISettingsStore>()> openSettings;
 
     // The system resolver: the first IPv4 address of a name.
-    std::function<std::optional<in_addr>(const std::string& name)> lookUpIPv4;
+    std::function<std::optional<IPv4Address>(const std::string& name)> lookUpIPv4;
     // Processes, as Process.h describes them.
-    std::function<std::optional<pid_t>(const std::string& program,
-                                       const std::vector<std::string>& args,
-                                       const std::string& workingDir)>
+    std::function<std::optional<Process>(const std::string& program,
+                                         const std::vector<std::string>& args,
+                                         const std::string& workingDir)>
         spawn;
-    std::function<std::optional<pid_t>(const std::string& file,
-                                       const std::vector<std::string>& args,
-                                       const std::string& workingDir)>
+    std::function<std::optional<Process>(const std::string& file,
+                                         const std::vector<std::string>& args,
+                                         const std::string& workingDir)>
         runThroughAssociation;
-    std::function<bool(pid_t)> waitProcess;
+    std::function<bool(const Process&)> waitProcess;
     // Ends the process with exit code 0; returns only in tests.
     std::function<void()> terminateSelf;
     std::function<void(const std::string& url)> openUrl;

@@ -1,9 +1,7 @@
-// The per-user settings key of the game, kept as a file under
-// $XDG_CONFIG_HOME. Text (REG_SZ) and 32-bit (REG_DWORD) values are kept apart:
-// reading a value as the other type finds nothing. A damaged or unreadable
-// file reads as an empty key; it is renamed to <file>.corrupt-<YYYYMMDD-hhmmss>
-// (one line on standard error says so) and the next write starts a new file.
-// The file format is described in docs/linux-platform.md.
+// The per-user settings key of the game: the registry's key on Windows, a
+// text file on Linux (platform/posix/SettingsFile.h). Text (REG_SZ) and 32-bit
+// (REG_DWORD) values are kept apart: reading a value as the other type finds
+// nothing. A key that cannot be read reads as an empty key.
 #pragma once
 
 #include <cstdint>
@@ -32,13 +30,5 @@ public:
     virtual bool WriteDword(const std::string& name, uint32_t value) = 0;
 };
 
-// The file that holds a key: $XDG_CONFIG_HOME (default ~/.config) followed by
-// the key path with "/" for "\" and the ending ".reg".
-std::string SettingsFilePath(const std::string& keyPath = kGameKeyPath);
-
 std::unique_ptr<ISettingsStore> OpenUserSettings(const std::string& keyPath = kGameKeyPath);
-// The key kept in the file at path.
-std::unique_ptr<ISettingsStore> OpenSettingsFile(const std::string& keyPath,
-                                                 const std::string& path);
-
 }  // namespace platform

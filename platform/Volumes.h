@@ -31,21 +31,13 @@ public:
 // The system root: it stands for the system drive and is never a candidate.
 inline constexpr const char* kSystemRoot = "/";
 
-// Reads /proc/self/mountinfo, or the table at mountInfoPath when it is not
-// empty, at every call, and asks the folder that stands for /sys/class/block
-// which devices are removable. When several entries share a mount point, the
-// last one (the one mounted on top) counts.
-std::unique_ptr<IVolumes> SystemVolumes(const std::string& mountInfoPath = "",
-                                        const std::string& sysClassBlock = "/sys/class/block");
+// The system's fixed volumes, read anew at every call. volumeTable: on Linux
+// a mount table read in place of /proc/self/mountinfo (tests); see
+// platform/posix/MountTableVolumes.h.
+std::unique_ptr<IVolumes> SystemVolumes(const std::string& volumeTable = "");
 
 // Parses mountinfo text: mount point, source and file system type of every
 // entry, octal escapes decoded; malformed lines are skipped.
 std::vector<Volume> ParseMountInfo(const std::string& text);
-
-// True when sysfs marks the block device (or, for a partition, its disk) as
-// removable; false when it does not or cannot tell. sysClassBlock is the
-// folder that stands for /sys/class/block.
-bool IsRemovableBlockDevice(const std::string& device,
-                            const std::string& sysClassBlock = "/sys/class/block");
 
 }  // namespace platform

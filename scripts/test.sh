@@ -27,7 +27,8 @@ check_thread_safety() {
   CC=clang CXX=clang++ cmake -C cmake/LoopbackConstants.cmake -S . -B "$dir" \
     -DCMAKE_BUILD_TYPE=Debug -DVORN_WERROR=ON -DVORN_THREAD_SAFETY=ON -DVORN_BUILD_TESTS=OFF \
     >/dev/null
-  cmake --build "$dir" -j "$JOBS" --target vorn_support vorn_platform vorn_platform_dialogs \
+  cmake --build "$dir" -j "$JOBS" --target vorn_support vorn_platform_shared vorn_platform_posix \
+    vorn_platform vorn_platform_dialogs \
     vorn_net vorn_telemetry vorn_update vorn_skin_core vorn_hostlink vorn_handover vorn_appconfig \
     vorn_app
 }

@@ -10,7 +10,13 @@ Logger& GlobalLogger() {
 }
 }  // namespace
 
-void log_init(LogConfig config) { GlobalLogger().Init(config); }
+void log_init(LogConfig config) {
+    GlobalLogger().Init(config);
+}
+
+void log_use_thread_ids(int64_t (*currentThreadId)()) {
+    GlobalLogger().UseThreadIds(currentThreadId);
+}
 
 void log_write(int level, const char* module, const char* format, ...) {
     va_list args;

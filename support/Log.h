@@ -37,10 +37,14 @@ struct LogConfig {
     uint32_t fileMode;  // 0x01: one shared file; clear: one file per thread
     uint32_t lineFormat;
     char baseName[400];
-    char moduleFilter[500];  // comma-separated module names
+    char moduleFilter[500];     // comma-separated module names
     const struct tm* rotateAt;  // only hour, minute and second are used
 };
 
 void log_init(LogConfig config);
+// Where the log reads the system's id of the calling thread (the thread piece
+// of a line, per-thread files); until then threads are numbered in the order
+// they first log. Called at start-up, before other threads log.
+void log_use_thread_ids(int64_t (*currentThreadId)());
 void log_write(int level, const char* module, const char* format, ...)
     __attribute__((format(printf, 3, 4)));

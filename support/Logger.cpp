@@ -1,11 +1,12 @@
 #include "support/Logger.h"
 
-#include <strings.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
+#include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
+
+#include "support/LocalTime.h"
 
 namespace {
 
@@ -13,8 +14,20 @@ constexpr int kTextBuffer = 500;  // a message keeps at most 499 characters
 constexpr long kSizeLimit = 10000000;
 constexpr int kNameBuffer = 100;
 
-long CurrentThreadId() {
-    return static_cast<long>(syscall(SYS_gettid));
+// The calling thread's number when the system's ids are not known: threads
+// are numbered in the order they first ask.
+long ThreadNumber() {
+    static std::atomic<long> lastNumber{0};
+    thread_local const long number = ++lastNumber;
+    return number;
+}
+
+bool SameIgnoringCase(const std::string& a, const char* b) {
+    const size_t length = strlen(b);
+    return a.size() == length && std::equal(a.begin(), a.end(), b, [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 const char* LevelTag(int level) {
@@ -36,7 +49,12 @@ const char* LevelTag(int level) {
 
 }  // namespace
 
-Logger::Logger(const IClock* clock) : m_clock(clock ? *clock : SystemClock()) {}
+Logger::Logger(const IClock* clock, ThreadIdSource threadIds)
+    : m_clock(clock ? *clock : SystemClock()), m_threadIds(threadIds) {}
+
+long Logger::CurrentThreadId() const {
+    return m_threadIds ? static_cast<long>(m_threadIds()) : ThreadNumber();
+}
 
 // Runs when no other thread logs any more.
 Logger::~Logger() NO_THREAD_SAFETY_ANALYSIS {
@@ -114,7 +132,7 @@ bool Logger::PassesFilter(const char* module) const {
     if (m_filter.empty()) return true;
     if (!module) return false;
     for (const std::string& name : m_filter) {
-        if (strcasecmp(name.c_str(), module) == 0) return true;
+        if (SameIgnoringCase(name, module)) return true;
     }
     return false;
 }
@@ -123,9 +141,7 @@ std::string Logger::BuildLine(int level, const char* module, long threadId, cons
                               va_list args) const {
     std::string line;
     line.reserve(128);
-    const time_t now = static_cast<time_t>(m_clock.WallSeconds());
-    struct tm local {};
-    localtime_r(&now, &local);
+    const std::tm local = LocalCalendar(m_clock.WallSeconds());
     char piece[kTextBuffer];
     if (m_lineFormat & LOG_FMT_DATE) {
         snprintf(piece, sizeof piece, "%04d-%02d-%02d ", local.tm_year + 1900, local.tm_mon + 1,
@@ -193,8 +209,7 @@ void Logger::ReopenShared() {
 
 void Logger::DailyCheck() {
     const time_t now = static_cast<time_t>(m_clock.WallSeconds());
-    struct tm local {};
-    localtime_r(&now, &local);
+    std::tm local = LocalCalendar(m_clock.WallSeconds());
     if (m_nextRotation != 0) {
         if (now <= m_nextRotation) return;
         if (m_sharedFile) fclose(m_sharedFile);
@@ -204,7 +219,7 @@ void Logger::DailyCheck() {
         snprintf(stamped, sizeof stamped, "%s.%04d%02d%02d%02d%02d%02d", base.c_str(),
                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, m_rotateHour,
                  m_rotateMinute, m_rotateSecond);
-        rename((base + ".log").c_str(), stamped);
+        std::rename((base + ".log").c_str(), stamped);
         ReopenShared();
     }
     local.tm_hour = m_rotateHour;
@@ -229,8 +244,8 @@ void Logger::SizeCheck() {
     char numbered[kNameBuffer];
     const std::string base = FileBase();
     snprintf(numbered, sizeof numbered, "%s_%d.log", base.c_str(), m_sizeCounter);
-    unlink(numbered);
-    rename((base + ".log").c_str(), numbered);
+    std::remove(numbered);
+    std::rename((base + ".log").c_str(), numbered);
     ReopenShared();
     m_sizeCounter = (m_sizeCounter + 1) % 10;
 }

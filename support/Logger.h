@@ -13,15 +13,21 @@
 #include "support/Log.h"
 #include "support/Mutex.h"
 
+// The system's id of the calling thread.
+using ThreadIdSource = int64_t (*)();
+
 class Logger {
 public:
-    // clock must outlive the logger; the system's clocks when null.
-    explicit Logger(const IClock* clock = nullptr);
+    // clock must outlive the logger; the system's clocks when null. Without
+    // threadIds, threads are numbered 1, 2, ... in the order they first log.
+    explicit Logger(const IClock* clock = nullptr, ThreadIdSource threadIds = nullptr);
     ~Logger();
     Logger(const Logger&) = delete;
     Logger& operator=(const Logger&) = delete;
 
     void Init(const LogConfig& config);
+    // Called before any other thread logs.
+    void UseThreadIds(ThreadIdSource threadIds) { m_threadIds = threadIds; }
     void Write(int level, const char* module, const char* format, va_list args)
         __attribute__((format(printf, 4, 0)));
 
@@ -41,7 +47,11 @@ private:
     void DailyCheck() REQUIRES(m_mutex);
     void SizeCheck() REQUIRES(m_mutex);
 
+    long CurrentThreadId() const;
+
     const IClock& m_clock;  // set at construction
+    // Set before other threads log; null: threads are numbered.
+    ThreadIdSource m_threadIds = nullptr;
 
     // Written only by Init, before other threads log.
     uint32_t m_outputs = LOG_OUT_CONSOLE;

@@ -1,7 +1,5 @@
 #include "support/Thread.h"
 
-#include <unistd.h>
-
 #include <system_error>
 
 Thread::~Thread() {
@@ -13,7 +11,6 @@ bool Thread::Start() {
     m_bRunning->store(true);
     try {
         m_thread = std::jthread([this, running = m_bRunning] {
-            m_nThreadId = gettid();
             Run();
             running->store(false);
         });

@@ -2,8 +2,6 @@
 // neither waits for nor stops the thread: the object must outlive Run.
 #pragma once
 
-#include <sys/types.h>
-
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -21,15 +19,12 @@ public:
     void Join();
     // True from the start until Run has returned; any thread may ask.
     bool Running() const { return m_bRunning->load(); }
-    // The kernel's id of the thread, 0 until it has begun.
-    pid_t ThreadId() const { return m_nThreadId.load(); }
 
 protected:
     virtual void Run() = 0;
 
 private:
-    std::jthread m_thread;              // owned by whoever serialises Start and Join
-    std::atomic<pid_t> m_nThreadId{0};  // written by the new thread
+    std::jthread m_thread;  // owned by whoever serialises Start and Join
     // Set by Start, cleared by the thread; shared so that a thread outliving
     // its object still has it to clear.
     const std::shared_ptr<std::atomic<bool>> m_bRunning =

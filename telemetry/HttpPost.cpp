@@ -1,6 +1,6 @@
 #include "telemetry/HttpPost.h"
 
-#include "platform/CurlTransfer.h"
+#include "platform/HttpExchange.h"
 
 namespace telemetry {
 
@@ -10,14 +10,14 @@ constexpr long kTotalTimeoutMs = 10000;
 }  // namespace
 
 int HttpPost(std::string& response, const std::string& url, const std::string& body) {
-    platform::CurlRequest request;
+    platform::HttpExchangeRequest request;
     request.url = url;
     request.postBody = body;
     request.connectTimeoutMs = kConnectTimeoutMs;
     request.totalTimeoutMs = kTotalTimeoutMs;
-    platform::CurlAnswer answer = platform::PerformCurl(request);
+    platform::HttpExchangeAnswer answer = platform::PerformHttpExchange(request);
     response = std::move(answer.body);
-    return answer.curlCode;
+    return answer.result;
 }
 
 }  // namespace telemetry

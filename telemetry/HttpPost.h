@@ -7,8 +7,8 @@ namespace telemetry {
 
 // Empties response, POSTs body to url and appends the answer's body bytes to
 // response. Blocking, with 10 s to connect and 10 s for the whole transfer.
-// Returns the libcurl result (0 is CURLE_OK, whatever the HTTP status), or -1
-// when no libcurl handle could be created.
+// Returns the HTTP stack's result (0 for a completed exchange, whatever the
+// HTTP status; libcurl's CURLcode on Linux), or -1 when none could be started.
 int HttpPost(std::string& response, const std::string& url, const std::string& body);
 
 }  // namespace telemetry

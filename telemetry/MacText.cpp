@@ -4,9 +4,9 @@
 
 namespace telemetry {
 
-std::string FirstEthernetMacText(const std::vector<NetworkInterface>& interfaces) {
-    for (const NetworkInterface& interface : interfaces) {
-        if (interface.hardwareType != kHardwareTypeEthernet || interface.isLoopback ||
+std::string FirstEthernetMacText(const std::vector<platform::NetworkInterface>& interfaces) {
+    for (const platform::NetworkInterface& interface : interfaces) {
+        if (interface.hardwareType != platform::kHardwareTypeEthernet || interface.isLoopback ||
             interface.isWireless) {
             continue;
         }
@@ -32,7 +32,7 @@ std::string MacTextCache::Get() {
 
 std::string GetMacText() {
     // Never destroyed: a report thread may still ask while the process exits.
-    static auto* cache = new MacTextCache(ListNetworkInterfaces);
+    static auto* cache = new MacTextCache(platform::ListNetworkInterfaces);
     return cache->Get();
 }
 

@@ -6,20 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "platform/NetworkInterfaces.h"
 #include "support/Mutex.h"
-#include "telemetry/NetworkInterfaces.h"
 
 namespace telemetry {
 
 // The text of the first Ethernet interface that is neither loopback nor
 // wireless; empty when there is none.
-std::string FirstEthernetMacText(const std::vector<NetworkInterface>& interfaces);
+std::string FirstEthernetMacText(const std::vector<platform::NetworkInterface>& interfaces);
 
 // Looks the text up once it has been found; while none has been found, every
 // call looks again. Safe to call from any thread.
 class MacTextCache {
 public:
-    using InterfaceLister = std::function<std::vector<NetworkInterface>()>;
+    using InterfaceLister = std::function<std::vector<platform::NetworkInterface>()>;
     explicit MacTextCache(InterfaceLister listInterfaces);
     std::string Get();
 

@@ -1,19 +1,15 @@
 // DownLoadThread::DownLoadFile: one file from the servers into the install
 // directory, through the temporary file 0.bak.
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
 #include "net/HttpSocket.h"
-#include "platform/Paths.h"
+#include "platform/Files.h"
 #include "support/Log.h"
 #include "update/AttemptUrl.h"
 #include "update/DownLoadThread.h"
 #include "update/HashingSink.h"
 #include "update/PackageCheck.h"
-#include "update/SystemErrorText.h"
 #include "update/TempFile.h"
 #include "update/TempFileSink.h"
 
@@ -79,14 +75,14 @@ DownloadOutcome DownLoadThread::DownLoadFile(const std::string& name) {
                 return MoveIntoPlace(tempPath, targetPath);
             }
             // Bytes nobody vouches for are never resumed, nor run.
-            unlink(tempPath.c_str());
+            platform::RemoveFile(tempPath);
             AdvanceServer();
             continue;
         }
         if (result == HttpResult::Redirect) return DownloadOutcome::RedirectedTwice;
         // A refused answer may have come from a server that holds another
         // file; the next attempt starts from nothing.
-        if (result == HttpResult::Refused) unlink(tempPath.c_str());
+        if (result == HttpResult::Refused) platform::RemoveFile(tempPath);
         AdvanceServer();
     }
     return DownloadOutcome::Failed;
@@ -130,20 +126,20 @@ void DownLoadThread::AdvanceServer() {
 DownloadOutcome DownLoadThread::MoveIntoPlace(const std::string& tempPath,
                                               const std::string& targetPath) {
     const std::string target = SlashForDoubleBackslash(targetPath);
-    unlink(target.c_str());
+    platform::RemoveFile(target);
     platform::CreateDirectories(target.substr(0, target.rfind('/')));
 
     // A target that is busy for a moment gets two more chances.
     int error = 0;
     for (int renameAttempt = 0; renameAttempt < kRenames; ++renameAttempt) {
         if (renameAttempt > 0) m_services.clock->SleepMs(kRenamePauseMs);
-        if (rename(tempPath.c_str(), target.c_str()) == 0) return DownloadOutcome::Done;
-        error = errno;
+        error = platform::RenameFile(tempPath, target);
+        if (error == 0) return DownloadOutcome::Done;
     }
     m_host.ShowMessage(std::to_string(error));
     log_write(LOG_ERROR, kModule, "DownLoadFile:rename %d,%s,%s", -1, tempPath.c_str(),
               target.c_str());
-    m_host.ShowMessage(SystemErrorText(error), platform::MessageIcon::Information);
+    m_host.ShowMessage(platform::SystemErrorText(error), platform::MessageIcon::Information);
     m_host.ShowMessage(m_vecServers[m_nServerIndex].szUrl);
     return DownloadOutcome::Failed;
 }

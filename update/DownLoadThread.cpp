@@ -1,14 +1,9 @@
 #include "update/DownLoadThread.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "net/HttpSocket.h"
+#include "platform/Files.h"
 #include "update/ProgressText.h"
 #include "update/SpaceCheck.h"
-#include "update/SystemErrorText.h"
 
 namespace {
 // Progress reports closer together than this are dropped, except the last.
@@ -53,10 +48,9 @@ void DownLoadThread::PrepareJob() {
     }
     // The game is started from its own folder.
     const std::string gameDir = config.m_szInstallDir + "/" + config.m_szGameDir + "/";
-    mkdir(gameDir.c_str(), 0755);
-    if (chdir(gameDir.c_str()) != 0) {
-        const int error = errno;
-        m_host.ShowMessage(SystemErrorText(error), platform::MessageIcon::Information);
+    platform::CreateDirectories(gameDir);
+    if (const int error = platform::ChangeDirectory(gameDir); error != 0) {
+        m_host.ShowMessage(platform::SystemErrorText(error), platform::MessageIcon::Information);
         m_host.ShowMessage("设置路径错误.");
         return;
     }

@@ -1,8 +1,8 @@
 #include "update/ErrorHeadDump.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
+
+#include "platform/Files.h"
 
 namespace {
 constexpr int kDumpNameRange = 100000;
@@ -13,7 +13,7 @@ constexpr int kDumpNameRange = 100000;
 ErrorHeadDump::ErrorHeadDump() : m_names(std::random_device{}()) {}
 
 void ErrorHeadDump::Write(const std::string& requestTarget, const std::string& head) {
-    mkdir("errorlog", 0755);
+    platform::CreateDirectories("errorlog");
     std::uniform_int_distribution<int> number(0, kDumpNameRange - 1);
     char name[64];
     snprintf(name, sizeof name, "errorlog/errorHead_%d.dat", number(m_names));

@@ -1,11 +1,10 @@
 #include "update/PackageHasher.h"
 
-#include <fcntl.h>
 #include <sodium.h>
 
 #include <vector>
 
-#include "platform/FileDescriptor.h"
+#include "platform/Files.h"
 #include "update/SodiumReady.h"
 
 static_assert(kPackageHashBytes == crypto_generichash_BYTES_MAX);
@@ -43,16 +42,17 @@ PackageHash PackageHasher::Digest() const {
 }
 
 bool HashFilePrefix(const std::string& path, int64_t length, PackageHasher& hasher) {
-    const platform::UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd) return false;
+    const platform::File file = platform::File::OpenForReading(path);
+    if (!file) return false;
     std::vector<char> block(kReadBlock);
-    int64_t left = length;
-    while (left > 0) {
-        const size_t wanted = left < int64_t(kReadBlock) ? size_t(left) : kReadBlock;
-        const ssize_t count = platform::ReadAll(fd.Get(), block.data(), wanted);
+    int64_t done = 0;
+    while (done < length) {
+        const size_t wanted =
+            length - done < int64_t(kReadBlock) ? size_t(length - done) : kReadBlock;
+        const int64_t count = file.ReadAt(done, block.data(), wanted);
         if (count <= 0) break;
         hasher.Update(block.data(), size_t(count));
-        left -= count;
+        done += count;
     }
-    return left == 0;
+    return done == length;
 }

@@ -1,7 +1,6 @@
 // DownLoadThread::RunPackageJob: fetch the game's install package and hand
 // over to the controller, which runs it.
-#include <unistd.h>
-
+#include "platform/Files.h"
 #include "update/DownLoadThread.h"
 
 void DownLoadThread::RunPackageJob() {
@@ -15,7 +14,7 @@ void DownLoadThread::RunPackageJob() {
         return;
     }
     // The game's version file belongs to the previous install.
-    unlink(m_host.Config().m_szLocalVerFile.c_str());
+    platform::RemoveFile(m_host.Config().m_szLocalVerFile);
     StatusChannel& status = m_host.Status();
     status.SetStatusText("正在安装游戏", "", false);
     status.SetSizeText("", true);

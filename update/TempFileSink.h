@@ -6,7 +6,7 @@
 #include <string>
 
 #include "net/BodySink.h"
-#include "platform/FileDescriptor.h"
+#include "platform/Files.h"
 
 class TempFileSink final : public IBodySink {
 public:
@@ -15,7 +15,7 @@ public:
     // tells.
     explicit TempFileSink(const std::string& path);
 
-    bool Opened() const { return static_cast<bool>(m_fd); }
+    bool Opened() const { return static_cast<bool>(m_file); }
     // Bytes the file holds now; 0 when it is not open.
     int64_t Size() const;
 
@@ -28,6 +28,6 @@ public:
     void KeepNoMore() { m_bKeepsNoMore = true; }
 
 private:
-    platform::UniqueFd m_fd;      // owned by the worker thread
+    platform::File m_file;        // owned by the worker thread
     bool m_bKeepsNoMore = false;  // owned by the worker thread
 };

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/Handover.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestServices.h"

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "app/LauncherConfiguration.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/posix/SettingsFile.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestServices.h"
@@ -80,14 +82,15 @@ protected:
         services.volumes = volumes.get();
         services.openSettings = [this] { return Settings(); };
         services.endpoints = endpoints;
-        services.lookUpIPv4 = [this](const std::string& host) -> std::optional<in_addr> {
+        services.lookUpIPv4 =
+            [this](const std::string& host) -> std::optional<platform::IPv4Address> {
             lookups.push_back(host);
             if (!resolverWorks) return std::nullopt;
             return DottedAddressOnly(host == "dl.test" ? "10.0.0.1" : "10.0.0.2");
         };
         services.acquireLock = [this](const std::string& name) {
             lockRequests.push_back(name);
-            return platform::NamedLock{lockResult, platform::UniqueFd()};
+            return platform::NamedLock(lockResult);
         };
         services.osClass = osClass;
         services.systemRoot = SystemRoot();

@@ -57,12 +57,12 @@ platform::Services RecordingSpawner(RecordingOwner& owner, bool starts = true) {
     services.executablePath = kSelf;
     services.spawn = [&owner, starts](const std::string& program,
                                       const std::vector<std::string>& args,
-                                      const std::string&) -> std::optional<pid_t> {
+                                      const std::string&) -> std::optional<platform::Process> {
         std::string call = "Spawn " + program;
         for (const std::string& arg : args) call += " [" + arg + "]";
         owner.Record(call);
         if (!starts) return std::nullopt;
-        return 4242;
+        return platform::Process{4242, 0};
     };
     return services;
 }

@@ -22,7 +22,8 @@ class ResolveHostIPTest : public testing::Test {
 protected:
     ResolveHostIPTest() {
         m_services.clock = &m_clock;
-        m_services.lookUpIPv4 = [this](const std::string& host) -> std::optional<in_addr> {
+        m_services.lookUpIPv4 =
+            [this](const std::string& host) -> std::optional<platform::IPv4Address> {
             m_lookups.push_back(host);
             const auto known = m_systemAnswers.find(host);
             if (known == m_systemAnswers.end()) return std::nullopt;

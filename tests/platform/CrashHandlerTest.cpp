@@ -9,8 +9,9 @@
 #include <ctime>
 #include <regex>
 
+#include "platform/CrashDumpName.h"
 #include "platform/CrashHandler.h"
-#include "platform/CrashReport.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/TempDir.h"

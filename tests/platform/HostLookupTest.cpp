@@ -21,7 +21,7 @@ std::string LookUpPrivately(const std::string& hosts, const std::string& name) {
         std::string answer = EnterPrivateResolver(dir.Path(), hosts);
         if (!answer.empty()) {
             answer = "error: " + answer;
-        } else if (const std::optional<in_addr> address = LookUpIPv4(name)) {
+        } else if (const std::optional<IPv4Address> address = LookUpIPv4(name)) {
             answer = DottedIPv4(*address);
         }
         return write(toParent[1], answer.data(), answer.size()) < 0 ? 1 : 0;
@@ -29,7 +29,8 @@ std::string LookUpPrivately(const std::string& hosts, const std::string& name) {
     close(toParent[1]);
     std::string answer;
     char chunk[256];
-    for (ssize_t got; (got = read(toParent[0], chunk, sizeof chunk)) > 0;) answer.append(chunk, got);
+    for (ssize_t got; (got = read(toParent[0], chunk, sizeof chunk)) > 0;)
+        answer.append(chunk, got);
     close(toParent[0]);
     WaitStatus(child);
     return answer;

@@ -32,7 +32,7 @@ TEST_F(NamedLockTest, OnlyOneProcessHoldsTheLockUntilItEnds) {
     ASSERT_EQ(pipe(toChild), 0);
     const pid_t holder = ForkChild([&] {
         const NamedLock held = AcquireNamedLock("Launch");
-        const char result = held.result == NamedLockResult::Acquired ? 'A' : 'x';
+        const char result = held.Result() == NamedLockResult::Acquired ? 'A' : 'x';
         if (write(toParent[1], &result, 1) != 1) return 1;
         ReadByte(toChild[0]);  // hold the lock until told to end
         return 0;
@@ -40,18 +40,18 @@ TEST_F(NamedLockTest, OnlyOneProcessHoldsTheLockUntilItEnds) {
     ASSERT_GT(holder, 0);
     ASSERT_EQ(ReadByte(toParent[0]), 'A');
 
-    EXPECT_EQ(AcquireNamedLock("Launch").result, NamedLockResult::AlreadyHeld);
-    EXPECT_EQ(AcquireNamedLock("Other").result, NamedLockResult::Acquired);
+    EXPECT_EQ(AcquireNamedLock("Launch").Result(), NamedLockResult::AlreadyHeld);
+    EXPECT_EQ(AcquireNamedLock("Other").Result(), NamedLockResult::Acquired);
 
     ASSERT_EQ(write(toChild[1], "e", 1), 1);
     EXPECT_EQ(WaitStatus(holder), 0);
     NamedLock mine = AcquireNamedLock("Launch");
-    EXPECT_EQ(mine.result, NamedLockResult::Acquired);
+    EXPECT_EQ(mine.Result(), NamedLockResult::Acquired);
     // Held by this process now: a second acquisition fails like in another one.
-    EXPECT_EQ(AcquireNamedLock("Launch").result, NamedLockResult::AlreadyHeld);
+    EXPECT_EQ(AcquireNamedLock("Launch").Result(), NamedLockResult::AlreadyHeld);
     // Until the holder lets it go.
-    mine.holder.Close();
-    EXPECT_EQ(AcquireNamedLock("Launch").result, NamedLockResult::Acquired);
+    mine.Release();
+    EXPECT_EQ(AcquireNamedLock("Launch").Result(), NamedLockResult::Acquired);
     for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
 }
 
@@ -61,8 +61,9 @@ TEST_F(NamedLockTest, AStartedProgramDoesNotInheritTheLock) {
     ASSERT_EQ(pipe(toParent), 0);
     const pid_t holder = ForkChild([&] {
         const NamedLock held = AcquireNamedLock("Launch");
-        if (held.result != NamedLockResult::Acquired) return 1;
-        const pid_t sleeper = SpawnProcess("/bin/sleep", {"30"}).value_or(-1);
+        if (held.Result() != NamedLockResult::Acquired) return 1;
+        const auto sleeper =
+            static_cast<pid_t>(SpawnProcess("/bin/sleep", {"30"}).value_or(Process{-1, 0}).id);
         if (write(toParent[1], &sleeper, sizeof sleeper) != sizeof sleeper) return 1;
         return 0;
     });
@@ -71,18 +72,18 @@ TEST_F(NamedLockTest, AStartedProgramDoesNotInheritTheLock) {
     EXPECT_EQ(WaitStatus(holder), 0);
     ASSERT_GT(sleeper, 0);
     EXPECT_EQ(kill(sleeper, 0), 0) << "the started program is still running";
-    EXPECT_EQ(AcquireNamedLock("Launch").result, NamedLockResult::Acquired);
+    EXPECT_EQ(AcquireNamedLock("Launch").Result(), NamedLockResult::Acquired);
     kill(sleeper, SIGKILL);
     close(toParent[0]);
     close(toParent[1]);
 }
 
 TEST_F(NamedLockTest, IsUnavailableWhenNoLockFileCanBeMade) {
-    EXPECT_EQ(AcquireNamedLock("").result, NamedLockResult::Unavailable);
-    EXPECT_EQ(AcquireNamedLock("a/b").result, NamedLockResult::Unavailable);
+    EXPECT_EQ(AcquireNamedLock("").Result(), NamedLockResult::Unavailable);
+    EXPECT_EQ(AcquireNamedLock("a/b").Result(), NamedLockResult::Unavailable);
     WriteFile(m_dir / "file", "x");
     ScopedEnv underAFile("XDG_RUNTIME_DIR", m_dir / "file/run");
-    EXPECT_EQ(AcquireNamedLock("Launch").result, NamedLockResult::Unavailable);
+    EXPECT_EQ(AcquireNamedLock("Launch").Result(), NamedLockResult::Unavailable);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/OsClass.h"
+#include "platform/posix/KernelRelease.h"
 
 namespace platform {
 namespace {

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/TempDir.h"

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
+#include "platform/posix/SearchPath.h"
 #include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/TempDir.h"
 
@@ -34,7 +36,7 @@ protected:
 };
 
 TEST_F(ProcessTest, PassesProgramAndArgumentsWholeInTheWorkingFolder) {
-    const std::optional<pid_t> pid =
+    const std::optional<Process> pid =
         SpawnProcess(Recorder(), {Output(), "two words", "", "PROCPARA=1,2"}, m_dir / "work dir");
     ASSERT_TRUE(pid);
     ASSERT_TRUE(WaitProcess(*pid));
@@ -45,7 +47,7 @@ TEST_F(ProcessTest, ARelativeProgramIsFoundFromTheCallersFolder) {
     char cwd[4096];
     ASSERT_TRUE(getcwd(cwd, sizeof cwd));
     ASSERT_EQ(chdir(m_dir.Path().c_str()), 0);
-    const std::optional<pid_t> pid =
+    const std::optional<Process> pid =
         SpawnProcess("my tools/record.sh", {Output()}, m_dir / "work dir");
     ASSERT_EQ(chdir(cwd), 0);
     ASSERT_TRUE(pid);
@@ -56,7 +58,7 @@ TEST_F(ProcessTest, ARelativeProgramIsFoundFromTheCallersFolder) {
 TEST_F(ProcessTest, WithoutAWorkingFolderTheChildKeepsTheCallers) {
     char cwd[4096];
     ASSERT_TRUE(getcwd(cwd, sizeof cwd));
-    const std::optional<pid_t> pid = SpawnProcess(Recorder(), {Output()});
+    const std::optional<Process> pid = SpawnProcess(Recorder(), {Output()});
     ASSERT_TRUE(WaitProcess(*pid));
     EXPECT_EQ(ReadFile(Output()), std::string(cwd) + "\n");
 }
@@ -83,7 +85,7 @@ TEST_F(ProcessTest, TheChildStartsWithCleanSignalsInItsOwnSession) {
     sigaddset(&blocked, SIGUSR1);
     sigprocmask(SIG_BLOCK, &blocked, &savedMask);
 
-    const std::optional<pid_t> pid = SpawnProcess(
+    const std::optional<Process> pid = SpawnProcess(
         "/bin/sh",
         {"-c", "exec grep -E '^(SigIgn|SigBlk|NSsid)' /proc/self/status > \"$0\"", Output()});
     sigprocmask(SIG_SETMASK, &savedMask, nullptr);
@@ -96,13 +98,13 @@ TEST_F(ProcessTest, TheChildStartsWithCleanSignalsInItsOwnSession) {
     const uint64_t ignoredMask = std::stoull(status.substr(ignored + 8, 16), nullptr, 16);
     EXPECT_EQ(ignoredMask & (uint64_t{1} << (SIGPIPE - 1)), 0u) << status;
     EXPECT_THAT(status, ::testing::HasSubstr("SigBlk:\t0000000000000000"));
-    EXPECT_THAT(status, ::testing::HasSubstr("NSsid:\t" + std::to_string(*pid)));
+    EXPECT_THAT(status, ::testing::HasSubstr("NSsid:\t" + std::to_string(pid->id)));
 }
 
 TEST_F(ProcessTest, WaitProcessFailsForWhatIsNotAChild) {
-    EXPECT_FALSE(WaitProcess(-1));
-    EXPECT_FALSE(WaitProcess(0));
-    EXPECT_FALSE(WaitProcess(getppid()));
+    EXPECT_FALSE(WaitProcess(Process{-1, 0}));
+    EXPECT_FALSE(WaitProcess(Process{0, 0}));
+    EXPECT_FALSE(WaitProcess(Process{getppid(), 0}));
 }
 
 class AssociationTest : public ProcessTest {
@@ -118,7 +120,7 @@ TEST_F(AssociationTest, AScriptIsMadeExecutableAndRun) {
     const std::string script = m_dir / "setup.sh";
     WriteFile(script, "#!/bin/sh\necho ran > \"" + Output() + "\"\n");
     chmod(script.c_str(), 0644);
-    const std::optional<pid_t> pid = RunThroughAssociation(script);
+    const std::optional<Process> pid = RunThroughAssociation(script);
     ASSERT_TRUE(pid);
     ASSERT_TRUE(WaitProcess(*pid));
     EXPECT_EQ(ReadFile(Output()), "ran\n");
@@ -131,7 +133,7 @@ TEST_F(AssociationTest, AnElfProgramIsRun) {
     const std::string program = m_dir / "installer";
     WriteFile(program, ReadFile("/bin/true"));
     chmod(program.c_str(), 0600);
-    const std::optional<pid_t> pid = RunThroughAssociation(program);
+    const std::optional<Process> pid = RunThroughAssociation(program);
     ASSERT_TRUE(pid);
     EXPECT_TRUE(WaitProcess(*pid));
 }
@@ -142,7 +144,7 @@ TEST_F(AssociationTest, AWindowsProgramRunsThroughWine) {
     EXPECT_FALSE(RunThroughAssociation(package)) << "no wine on the PATH";
 
     WriteRecordingProgram(m_dir / "bin/wine", Output());
-    const std::optional<pid_t> pid = RunThroughAssociation(package);
+    const std::optional<Process> pid = RunThroughAssociation(package);
     ASSERT_TRUE(pid);
     ASSERT_TRUE(WaitProcess(*pid));
     EXPECT_EQ(ReadFile(Output()), package);
@@ -159,7 +161,7 @@ TEST_F(AssociationTest, ArgumentsAndWorkingFolderReachTheProgramAndWine) {
     char cwd[4096];
     ASSERT_TRUE(getcwd(cwd, sizeof cwd));
     ASSERT_EQ(chdir(m_dir.Path().c_str()), 0);
-    const std::optional<pid_t> windows =
+    const std::optional<Process> windows =
         RunThroughAssociation("game.exe", {"PROCPARA=7", "two words"}, m_dir / "work dir");
     ASSERT_EQ(chdir(cwd), 0);
     ASSERT_TRUE(windows);
@@ -168,7 +170,7 @@ TEST_F(AssociationTest, ArgumentsAndWorkingFolderReachTheProgramAndWine) {
               m_dir / "work dir" + "\n[" + (m_dir / "game.exe") + "]\n[PROCPARA=7]\n[two words]\n");
 
     WriteFile(m_dir / "game.sh", "#!/bin/sh\n{ pwd; echo \"[$1]\"; } > \"" + Output() + "\"\n");
-    const std::optional<pid_t> native =
+    const std::optional<Process> native =
         RunThroughAssociation(m_dir / "game.sh", {"PROCPARA=7"}, m_dir / "work dir");
     ASSERT_TRUE(native);
     ASSERT_TRUE(WaitProcess(*native));

@@ -11,9 +11,10 @@
 #include <random>
 #include <regex>
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
-#include "platform/SettingsStore.h"
 #include "platform/SettingsText.h"
+#include "platform/posix/SettingsFile.h"
 #include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/TempDir.h"
 

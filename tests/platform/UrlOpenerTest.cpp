@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/UrlOpener.h"
 #include "tests/platform/PlatformTestSupport.h"

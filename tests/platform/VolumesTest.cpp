@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Volumes.h"
+#include "platform/posix/MountTableVolumes.h"
 #include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/TempDir.h"
 
@@ -103,7 +105,7 @@ protected:
 
     std::unique_ptr<IVolumes> VolumesOf(const std::string& table) {
         WriteFile(m_dir / "mountinfo", table);
-        return SystemVolumes(m_dir / "mountinfo", m_blocks.Path());
+        return MountTableVolumes(m_dir / "mountinfo", m_blocks.Path());
     }
 
     std::string Entry(int id, const std::string& mountPoint, const std::string& fsType,

@@ -61,7 +61,7 @@ protected:
     void SetNow(time_t when) { clock.wallSeconds = static_cast<int64_t>(when); }
 
     FakeClock clock;
-    Logger logger{&clock};
+    Logger logger{&clock, [] { return static_cast<int64_t>(gettid()); }};
 };
 
 TEST_F(LogTest, LineHoldsDateTimeLevelModuleAndText) {
@@ -95,6 +95,23 @@ TEST_F(LogTest, PiecesFollowTheFormatMask) {
     Write(logger, LOG_ERROR, "M", "%d", 42);
     const std::string tid = std::to_string(gettid());
     EXPECT_EQ(ReadFile(file), "[" + tid + "] no module\r\n[" + tid + "] [M]\t42\r\n");
+}
+
+TEST_F(LogTest, WithoutTheSystemsIdsThreadsAreNumberedInTheOrderTheyLog) {
+    Logger numbering(&clock);
+    LogConfig config = FileConfig(base);
+    config.lineFormat = LOG_FMT_THREAD | LOG_FMT_TEXT;
+    numbering.Init(config);
+    std::thread([&] { Write(numbering, LOG_ERROR, nullptr, "worker"); }).join();
+    Write(numbering, LOG_ERROR, nullptr, "main");
+    Write(numbering, LOG_ERROR, nullptr, "main again");
+    const std::regex lines(
+        "\\[(\\d+)\\] worker\r\n\\[(\\d+)\\] main\r\n\\[(\\d+)\\] main again\r\n");
+    std::smatch numbers;
+    const std::string text = ReadFile(file);
+    ASSERT_TRUE(std::regex_match(text, numbers, lines)) << text;
+    EXPECT_NE(numbers[1], numbers[2]);
+    EXPECT_EQ(numbers[2], numbers[3]);
 }
 
 TEST_F(LogTest, LongMessageIsCutTo499Characters) {

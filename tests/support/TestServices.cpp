@@ -1,11 +1,7 @@
 #include "tests/support/TestServices.h"
 
-#include <arpa/inet.h>
-
-std::optional<in_addr> DottedAddressOnly(const std::string& name) {
-    in_addr address{};
-    if (inet_pton(AF_INET, name.c_str(), &address) != 1) return std::nullopt;
-    return address;
+std::optional<platform::IPv4Address> DottedAddressOnly(const std::string& name) {
+    return platform::ParseDottedIPv4(name);
 }
 
 platform::Services TestServices() {

@@ -2,14 +2,12 @@
 // addresses, so that no test ever asks the machine's own name server.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <optional>
 #include <string>
 
 #include "platform/Services.h"
 
 // The address of a dotted IPv4 text; nothing for any name.
-std::optional<in_addr> DottedAddressOnly(const std::string& name);
+std::optional<platform::IPv4Address> DottedAddressOnly(const std::string& name);
 
 platform::Services TestServices();

@@ -7,9 +7,9 @@
 
 namespace {
 
+using platform::NetworkInterface;
 using telemetry::FirstEthernetMacText;
 using telemetry::MacTextCache;
-using telemetry::NetworkInterface;
 using Interfaces = std::vector<NetworkInterface>;
 
 constexpr unsigned kEthernet = 1;
@@ -91,7 +91,7 @@ TEST(MacTextTest, ConcurrentFirstCallsListTheInterfacesOnce) {
 }
 
 TEST(MacTextTest, SystemListingShowsTheLoopbackInterfaceAsSuch) {
-    const Interfaces interfaces = telemetry::ListNetworkInterfaces();
+    const Interfaces interfaces = platform::ListNetworkInterfaces();
     const auto loopback = std::find_if(interfaces.begin(), interfaces.end(),
                                        [](const NetworkInterface& i) { return i.name == "lo"; });
     ASSERT_NE(loopback, interfaces.end());

@@ -7,13 +7,13 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/Files.h"
 #include "support/Log.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/NginxServer.h"
 #include "tests/support/PythonServer.h"
 #include "tests/update/DownloadTestSupport.h"
 #include "tests/update/FakeVolumes.h"
-#include "update/SystemErrorText.h"
 
 namespace {
 
@@ -313,7 +313,7 @@ TEST_F(DownloadTest, RenameThatFailsThreeTimesGivesUpAfterTwoPauses) {
     const std::vector<FakeUpdateHost::Message> messages = host.Messages();
     ASSERT_EQ(messages.size(), 6u);
     EXPECT_EQ(messages[0].text, std::to_string(EISDIR));
-    EXPECT_EQ(messages[1].text, SystemErrorText(EISDIR));
+    EXPECT_EQ(messages[1].text, platform::SystemErrorText(EISDIR));
     EXPECT_EQ(messages[1].icon, platform::MessageIcon::Information);
     EXPECT_EQ(messages[2].text, server.Url(""));
     for (size_t i = 0; i < kPackageFailed.size(); ++i) {

@@ -6,11 +6,11 @@
 #include <cerrno>
 #include <climits>
 
+#include "platform/Files.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestServices.h"
 #include "tests/update/FakeUpdateHost.h"
 #include "update/DownLoadThread.h"
-#include "update/SystemErrorText.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ TEST_F(WorkerModeTest, GameFolderThatCannotBeEnteredStopsTheJob) {
     EXPECT_TRUE(host.Finishes().empty()) << "the watchdog ends such a run";
     const std::vector<FakeUpdateHost::Message> messages = host.Messages();
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].text, SystemErrorText(ENOTDIR));
+    EXPECT_EQ(messages[0].text, platform::SystemErrorText(ENOTDIR));
     EXPECT_EQ(messages[0].icon, platform::MessageIcon::Information);
     EXPECT_EQ(messages[1].text, "设置路径错误.");
     EXPECT_EQ(CurrentDirectory(), startDir);

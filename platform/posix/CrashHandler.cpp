@@ -10,10 +10,11 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/CrashReport.h"
-#include "platform/FileDescriptor.h"
-#include "platform/Process.h"
-#include "platform/SessionChild.h"
+#include "platform/CrashDumpName.h"
+#include "platform/posix/CrashReport.h"
+#include "platform/posix/FileDescriptor.h"
+#include "platform/posix/SearchPath.h"
+#include "platform/posix/SessionChild.h"
 
 namespace platform {
 

@@ -1,8 +1,10 @@
-#include "platform/OsClass.h"
+#include "platform/posix/KernelRelease.h"
 
 #include <sys/utsname.h>
 
 #include <cctype>
+
+#include "platform/OsClass.h"
 
 namespace platform {
 

@@ -11,22 +11,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/FileDescriptor.h"
+#include "platform/Files.h"
+#include "platform/posix/FileDescriptor.h"
+#include "platform/posix/SearchPath.h"
 
 extern char** environ;
 
 namespace platform {
 
 namespace {
-
-constexpr const char* kDefaultSearchPath = "/usr/local/bin:/usr/bin:/bin";
-
-std::string CurrentDirectory() {
-    std::string buffer(4096, '\0');
-    if (!getcwd(buffer.data(), buffer.size())) return std::string();
-    buffer.resize(strlen(buffer.c_str()));
-    return buffer;
-}
 
 // path as seen from the caller's current directory.
 std::string Absolute(const std::string& path) {
@@ -100,8 +93,9 @@ private:
 
 }  // namespace
 
-std::optional<pid_t> SpawnProcess(const std::string& program, const std::vector<std::string>& args,
-                                  const std::string& workingDir) {
+std::optional<Process> SpawnProcess(const std::string& program,
+                                    const std::vector<std::string>& args,
+                                    const std::string& workingDir) {
     if (program.empty()) return std::nullopt;
     // The child changes directory before it executes, so a relative program is
     // made absolute against the caller's directory first.
@@ -121,12 +115,12 @@ std::optional<pid_t> SpawnProcess(const std::string& program, const std::vector<
                     environ) != 0) {
         return std::nullopt;
     }
-    return pid;
+    return Process{pid, 0};
 }
 
-std::optional<pid_t> RunThroughAssociation(const std::string& file,
-                                           const std::vector<std::string>& args,
-                                           const std::string& workingDir) {
+std::optional<Process> RunThroughAssociation(const std::string& file,
+                                             const std::vector<std::string>& args,
+                                             const std::string& workingDir) {
     switch (KindOfFile(file)) {
         case FileKind::Native:
             if (!MakeUserExecutable(file)) return std::nullopt;
@@ -145,7 +139,8 @@ std::optional<pid_t> RunThroughAssociation(const std::string& file,
     return std::nullopt;
 }
 
-bool WaitProcess(pid_t pid) {
+bool WaitProcess(const Process& process) {
+    const auto pid = static_cast<pid_t>(process.id);
     if (pid <= 0) return false;
     int status = 0;
     pid_t result;
@@ -155,53 +150,12 @@ bool WaitProcess(pid_t pid) {
     return result == pid;
 }
 
-std::string JoinCommandLine(int argc, char** argv) {
-    std::string line;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) line += ' ';
-        line += argv[i];
-    }
-    return line;
+int64_t CurrentProcessId() {
+    return getpid();
 }
 
-std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
-    std::vector<std::string> pieces;
-    size_t start = 0;
-    while (start <= commandLine.size()) {
-        size_t end = commandLine.find(' ', start);
-        if (end == std::string::npos) end = commandLine.size();
-        if (end > start) pieces.push_back(commandLine.substr(start, end - start));
-        start = end + 1;
-    }
-    return pieces;
-}
-
-std::vector<std::string> SearchPathDirectories() {
-    const char* value = getenv("PATH");
-    const std::string searchPath = value ? value : kDefaultSearchPath;
-    std::vector<std::string> directories;
-    size_t start = 0;
-    while (true) {
-        const size_t end = searchPath.find(':', start);
-        const std::string entry =
-            searchPath.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        directories.push_back(entry.empty() ? "." : entry);
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return directories;
-}
-
-std::string FindExecutableOnPath(const std::string& name) {
-    for (const std::string& directory : SearchPathDirectories()) {
-        const std::string candidate = directory + "/" + name;
-        struct stat info {};
-        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-            access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return std::string();
+int64_t CurrentThreadId() {
+    return gettid();
 }
 
 void TerminateSelf() {

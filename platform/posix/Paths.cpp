@@ -1,8 +1,6 @@
 #include "platform/Paths.h"
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -67,21 +65,6 @@ std::string RuntimeDir() {
 
 std::string FallbackInstallRoot() {
     return UserDataDir() + "/Velmora";
-}
-
-bool FileReadable(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat info {};
-    const bool isFile = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
-    close(fd);
-    return isFile;
-}
-
-bool CreateDirectories(const std::string& path) {
-    std::error_code error;
-    std::filesystem::create_directories(path, error);
-    return std::filesystem::is_directory(path, error);
 }
 
 }  // namespace platform

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace telemetry {
+namespace platform {
 
 inline constexpr unsigned kHardwareTypeEthernet = 1;  // ARPHRD_ETHER
 
@@ -21,4 +21,4 @@ struct NetworkInterface {
 // Every interface that has a link-layer address; empty when none can be listed.
 std::vector<NetworkInterface> ListNetworkInterfaces();
 
-}  // namespace telemetry
+}  // namespace platform

@@ -1,4 +1,4 @@
-#include "platform/SettingsStore.h"
+#include "platform/posix/SettingsFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,9 +10,10 @@
 #include <functional>
 #include <system_error>
 
-#include "platform/FileDescriptor.h"
+#include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/SettingsText.h"
+#include "platform/posix/FileDescriptor.h"
 
 namespace platform {
 

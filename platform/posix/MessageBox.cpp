@@ -6,7 +6,7 @@
 #include <condition_variable>
 #include <thread>
 
-#include "platform/FileDescriptor.h"
+#include "platform/posix/FileDescriptor.h"
 #include "support/Mutex.h"
 
 namespace platform {

@@ -6,9 +6,36 @@
 
 #include <cerrno>
 
+#include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/posix/FileDescriptor.h"
 
 namespace platform {
+
+NamedLock::~NamedLock() {
+    Release();
+}
+
+NamedLock::NamedLock(NamedLock&& other) noexcept
+    : m_result(other.m_result), m_native(other.m_native) {
+    other.m_native = kNone;
+}
+
+NamedLock& NamedLock::operator=(NamedLock&& other) noexcept {
+    if (this != &other) {
+        Release();
+        m_result = other.m_result;
+        m_native = other.m_native;
+        other.m_native = kNone;
+    }
+    return *this;
+}
+
+void NamedLock::Release() {
+    if (m_native == kNone) return;
+    close(static_cast<int>(m_native));
+    m_native = kNone;
+}
 
 std::string NamedLockPath(const std::string& name) {
     return RuntimeDir() + "/" + name + ".lock";
@@ -28,10 +55,10 @@ NamedLock AcquireNamedLock(const std::string& name) {
         result = flock(fd.Get(), LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     if (result == 0) {
-        lock.result = NamedLockResult::Acquired;
-        lock.holder = std::move(fd);
+        lock.m_result = NamedLockResult::Acquired;
+        lock.m_native = fd.Release();
     } else if (errno == EWOULDBLOCK) {
-        lock.result = NamedLockResult::AlreadyHeld;
+        lock.m_result = NamedLockResult::AlreadyHeld;
     }
     return lock;
 }

@@ -1,4 +1,4 @@
-#include "platform/SessionChild.h"
+#include "platform/posix/SessionChild.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "platform/FileDescriptor.h"
+#include "platform/posix/FileDescriptor.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "telemetry/NetworkInterfaces.h"
+#include "platform/NetworkInterfaces.h"
 
 #include <ifaddrs.h>
 #include <linux/if_packet.h>
@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace telemetry {
+namespace platform {
 
 namespace {
 
@@ -45,4 +45,4 @@ std::vector<NetworkInterface> ListNetworkInterfaces() {
     return interfaces;
 }
 
-}  // namespace telemetry
+}  // namespace platform

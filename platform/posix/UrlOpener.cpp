@@ -5,9 +5,9 @@
 
 #include <cerrno>
 
-#include "platform/FileDescriptor.h"
-#include "platform/Process.h"
-#include "platform/SessionChild.h"
+#include "platform/posix/FileDescriptor.h"
+#include "platform/posix/SearchPath.h"
+#include "platform/posix/SessionChild.h"
 
 namespace platform {
 

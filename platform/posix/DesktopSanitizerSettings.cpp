@@ -5,7 +5,9 @@
 // fontconfig links a pattern to its values by offsets, not pointers, and keeps
 // its one-time allocations for the life of the process, so every pattern that
 // pango caches looks unreachable to LeakSanitizer.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
 
 // The uninstrumented libraries synchronise through their own means, which
 // ThreadSanitizer cannot see: pango matches fonts on a fontconfig thread of its

@@ -1,4 +1,4 @@
-// Small helpers around raw file descriptors, shared by the platform layer.
+// Small helpers around raw file descriptors, for the Linux side of the platform layer.
 #pragma once
 
 #include <sys/types.h>
@@ -19,6 +19,12 @@ public:
     UniqueFd& operator=(const UniqueFd&) = delete;
 
     int Get() const { return m_fd; }
+    // Gives the descriptor up to the caller, who closes it.
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     explicit operator bool() const { return m_fd >= 0; }
     // Closes now; false when close reports an error (a failed delayed write).
     bool Close();

@@ -1,4 +1,4 @@
-#include "platform/CurlTransfer.h"
+#include "platform/HttpExchange.h"
 
 #include <curl/curl.h>
 
@@ -31,8 +31,8 @@ size_t KeepAnswerStart(char* data, size_t size, size_t count, void* sinkPointer)
 
 }  // namespace
 
-CurlAnswer PerformCurl(const CurlRequest& request) {
-    CurlAnswer answer;
+HttpExchangeAnswer PerformHttpExchange(const HttpExchangeRequest& request) {
+    HttpExchangeAnswer answer;
     InitCurlOnce();
     CURL* curl = curl_easy_init();
     if (!curl) return answer;
@@ -53,7 +53,9 @@ CurlAnswer PerformCurl(const CurlRequest& request) {
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.postBody->c_str());
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(request.postBody->size()));
     }
-    answer.curlCode = static_cast<int>(curl_easy_perform(curl));
+    const CURLcode result = curl_easy_perform(curl);
+    answer.result = static_cast<int>(result);
+    if (result != CURLE_OK) answer.failure = curl_easy_strerror(result);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);

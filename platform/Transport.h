@@ -1,0 +1,72 @@
+// Byte streams to a server: the download client's only way onto the network.
+// A transport opens connections; a connection sends, receives with a time-out
+// and tells whether it may carry another request.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/IPv4Address.h"
+
+namespace platform {
+
+// Where a connection goes. hostName is the name the server is known by (a
+// secure transport sends it and checks the server's certificate against it).
+struct ConnectTarget {
+    IPv4Address address;
+    uint16_t port = 0;
+    std::string hostName;
+};
+
+struct ConnectTimes {
+    int connectMs = 5000;   // to open the connection, secure hand-shake included
+    int receiveMs = 10000;  // the longest wait of one read
+};
+
+// The step at which opening a connection failed.
+enum class ConnectStep {
+    Socket,          // no socket
+    ReuseAddress,    // its address-reuse option cannot be set
+    NoDelay,         // its no-delay option cannot be set
+    Connect,         // no connection within the time
+    ReceiveTimeout,  // its receive time-out cannot be set
+    Secure,          // the secure hand-shake or the server's certificate failed
+};
+
+struct ConnectFailure {
+    ConnectStep step = ConnectStep::Connect;
+    std::string reason;  // the system's or the secure layer's words
+};
+
+class IConnection {
+public:
+    virtual ~IConnection() = default;
+    // Sends all of data; false when the connection is broken (never raises a
+    // signal).
+    virtual bool Send(const char* data, size_t size) = 0;
+    // Waits up to timeoutMs for bytes and takes at most size of them: the
+    // count, 0 when the peer has ended the stream, -1 on an error or when the
+    // time ran out (TimedOut tells).
+    virtual long Receive(char* buffer, size_t size, int timeoutMs) = 0;
+    // True when the last failed Receive ran out of time.
+    virtual bool TimedOut() const = 0;
+    // Whether the idle connection may carry another request: not when the
+    // peer has closed it or sent bytes nobody asked for.
+    virtual bool MayBeReused() = 0;
+};
+
+class ITransport {
+public:
+    virtual ~ITransport() = default;
+    // A connection to target, or none with failure set.
+    virtual std::unique_ptr<IConnection> Connect(const ConnectTarget& target,
+                                                 const ConnectTimes& times,
+                                                 ConnectFailure& failure) = 0;
+};
+
+// Plain TCP.
+std::unique_ptr<ITransport> TcpTransport();
+
+}  // namespace platform

@@ -1,0 +1,144 @@
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "platform/Files.h"
+#include "platform/Transport.h"
+#include "platform/posix/FileDescriptor.h"
+
+namespace platform {
+
+namespace {
+
+// poll on one descriptor until events come or timeoutMs has passed, across
+// interruptions: > 0 ready, 0 timed out, < 0 failed.
+int PollFor(int fd, short events, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    pollfd pending{fd, events, 0};
+    while (true) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const int ready = poll(&pending, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+        if (ready >= 0 || errno != EINTR) return ready;
+    }
+}
+
+// Without a time-out of its own, a connect to a host that drops the attempt
+// waits for the system's retries (minutes); with it the attempt fails.
+bool ConnectWithin(int fd, const sockaddr_in& peer, int timeoutMs) {
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return false;
+    bool connected = connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0;
+    if (!connected && errno == EINPROGRESS) {
+        const int ready = PollFor(fd, POLLOUT, timeoutMs);
+        int error = ready == 0 ? ETIMEDOUT : errno;
+        socklen_t size = sizeof error;
+        if (ready > 0 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+        connected = ready > 0 && error == 0;
+        errno = error;
+    }
+    // Reads and writes block, each with its own time-out.
+    const int connectError = errno;
+    const bool blockingAgain = fcntl(fd, F_SETFL, flags) == 0;
+    errno = connectError;
+    return blockingAgain && connected;
+}
+
+class TcpConnection final : public IConnection {
+public:
+    explicit TcpConnection(UniqueFd socket) : m_socket(std::move(socket)) {}
+
+    bool Send(const char* data, size_t size) override {
+        while (size > 0) {
+            // A connection the server has closed must fail the send, not raise SIGPIPE.
+            const ssize_t count = send(m_socket.Get(), data, size, MSG_NOSIGNAL);
+            if (count < 0 && errno == EINTR) continue;
+            if (count <= 0) return false;
+            data += count;
+            size -= static_cast<size_t>(count);
+        }
+        return true;
+    }
+
+    long Receive(char* buffer, size_t size, int timeoutMs) override {
+        m_timedOut = false;
+        while (true) {
+            // What has already arrived is taken without waiting.
+            const ssize_t count = recv(m_socket.Get(), buffer, size, MSG_DONTWAIT);
+            if (count >= 0) return count;
+            if (errno == EINTR) continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
+            const int ready = PollFor(m_socket.Get(), POLLIN, timeoutMs);
+            if (ready == 0) {
+                m_timedOut = true;
+                errno = ETIMEDOUT;
+                return -1;
+            }
+            if (ready < 0) return -1;
+        }
+    }
+
+    bool TimedOut() const override { return m_timedOut; }
+
+    bool MayBeReused() override {
+        pollfd idle{m_socket.Get(), POLLIN, 0};
+        return poll(&idle, 1, 0) == 0;
+    }
+
+private:
+    UniqueFd m_socket;        // owned by the thread that uses the connection
+    bool m_timedOut = false;  // same thread
+};
+
+class Tcp final : public ITransport {
+public:
+    std::unique_ptr<IConnection> Connect(const ConnectTarget& target, const ConnectTimes& times,
+                                         ConnectFailure& failure) override {
+        auto fail = [&failure](ConnectStep step) {
+            failure = ConnectFailure{step, SystemErrorText(errno)};
+            return nullptr;
+        };
+        UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        if (!socket) return fail(ConnectStep::Socket);
+        const int on = 1;
+        if (setsockopt(socket.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
+            return fail(ConnectStep::ReuseAddress);
+        }
+        // Each request is one small write followed by a wait for the answer.
+        if (setsockopt(socket.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
+            return fail(ConnectStep::NoDelay);
+        }
+        sockaddr_in peer{};
+        peer.sin_family = AF_INET;
+        peer.sin_port = htons(target.port);
+        std::memcpy(&peer.sin_addr.s_addr, target.address.octets.data(),
+                    target.address.octets.size());
+        if (target.address == kNoIPv4Address ||
+            !ConnectWithin(socket.Get(), peer, times.connectMs)) {
+            return fail(ConnectStep::Connect);
+        }
+        // A read that waits longer than this fails, whatever waits for it.
+        timeval timeout{};
+        timeout.tv_sec = times.receiveMs / 1000;
+        timeout.tv_usec = (times.receiveMs % 1000) * 1000;
+        if (setsockopt(socket.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0) {
+            return fail(ConnectStep::ReceiveTimeout);
+        }
+        return std::make_unique<TcpConnection>(std::move(socket));
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<ITransport> TcpTransport() {
+    return std::make_unique<Tcp>();
+}
+
+}  // namespace platform
