@@ -9,8 +9,10 @@ set(VORN_STATS_URL "http://stats.quorvane.example" CACHE STRING "Statistics serv
 set(VORN_SERVICE_PAGE_URL "http://service.quorvane.example/im_client/?web_plugin_id=1" CACHE STRING "Customer-service page")
 # The publisher's minisign public key (the base64 line of minisign.pub). With a
 # key, a package is run only when its signature file checks out; empty leaves
-# packages unchecked.
+# packages unchecked, which download servers off this machine allow only with
+# VORN_ALLOW_UNSIGNED.
 set(VORN_PACKAGE_PUBKEY "" CACHE STRING "Minisign public key that install packages must be signed with")
+option(VORN_ALLOW_UNSIGNED "Build without VORN_PACKAGE_PUBKEY for remote download servers" OFF)
 # Test and demo builds: a key pair of this build tree's own, made here with
 # minisign and never committed; the sample package is signed with it.
 option(VORN_TEST_PACKAGE_KEY "Make a key pair for this build and sign the sample package" OFF)
@@ -18,6 +20,7 @@ if(VORN_TEST_PACKAGE_KEY)
   include(${CMAKE_CURRENT_LIST_DIR}/TestPackageKey.cmake)
 endif()
 include(${CMAKE_CURRENT_LIST_DIR}/CheckPackagePublicKey.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/RequirePackageKey.cmake)
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/BuildConstants.h.in
                ${CMAKE_BINARY_DIR}/generated/BuildConstants.h @ONLY)

@@ -9,6 +9,7 @@ if(NOT _vorn_pubkey_length EQUAL 0 AND
   message(FATAL_ERROR
     "VORN_PACKAGE_PUBKEY is not a minisign public key: \"${VORN_PACKAGE_PUBKEY}\"\n"
     "Give the second line of the publisher's minisign.pub file (56 base64 characters "
-    "starting with \"RW\", without spaces), or leave it empty to install packages unchecked.")
+    "starting with \"RW\", without spaces), or leave it empty to install packages unchecked "
+    "(loopback download servers, or VORN_ALLOW_UNSIGNED=ON).")
 endif()
 unset(_vorn_pubkey_length)

@@ -3,13 +3,34 @@
 
 The rule is the table of the README's developers section: each row names a
 folder and the folders it may include from ("everything above" means every
-folder of the earlier rows)."""
+folder of the earlier rows). Those folders are the product; none of them may
+include from tests/ or tools/.
+
+An include counts when it resolves to a file of the tree, however it is
+written: angle brackets or quotes, a path from the tree's root (the project's
+include directory) or one relative to the including file's folder.
+
+    check_layers.py [TREE]    (default: the current folder)"""
+import dataclasses
+import os
 import pathlib
 import re
 import sys
 
 ROW = re.compile(r"^\|\s*`(\w+)/`\s*\|\s*([^|]*?)\s*\|\s*$")
-INCLUDE = re.compile(r'^\s*#\s*include\s+"(\w+)/')
+# "%:" is the digraph of "#"; a comment may stand between the directive's words.
+_GAP = r"\s*(?:/\*.*?\*/\s*)*"
+INCLUDE = re.compile("^" + _GAP + "(?:#|%:)" + _GAP + "include" + _GAP + r'(?:<([^>]*)>|"([^"]*)")')
+SOURCE_SUFFIXES = {".h", ".hh", ".hpp", ".hxx", ".inc", ".ipp", ".c", ".cc", ".cpp", ".cxx"}
+NOT_FOR_PRODUCT = ("tests", "tools")
+
+
+@dataclasses.dataclass
+class Include:
+    source: pathlib.PurePosixPath  # the including file, from the tree's root
+    line: int
+    written: str  # between the brackets or quotes
+    targets: list  # the tree's files it may resolve to, from the tree's root
 
 
 def read_rules(readme):
@@ -28,24 +49,71 @@ def read_rules(readme):
     return rules
 
 
+def logical_lines(text):
+    """(first line number, line) with backslash-continued lines joined."""
+    start, pending = None, ""
+    for number, line in enumerate(text.splitlines(), 1):
+        if start is None:
+            start = number
+        if line.endswith("\\"):
+            pending += line[:-1]
+            continue
+        yield start, pending + line
+        start, pending = None, ""
+    if start is not None:
+        yield start, pending
+
+
+def includes(root, source):
+    """Every include of one file, with the files of the tree it may name.
+
+    The including file's folder and the tree's root count for both forms (a
+    compiler looks beside the file for quotes only), so that neither the form
+    nor a "../" gets round the table."""
+    folder = source.parent
+    for number, line in logical_lines(source.read_text(encoding="utf-8")):
+        match = INCLUDE.match(line)
+        if not match:
+            continue
+        written = match.group(1) if match.group(1) is not None else match.group(2)
+        targets = []
+        for base in (folder, root):
+            candidate = pathlib.Path(os.path.normpath(base / written))
+            if candidate.is_relative_to(root) and candidate.is_file():
+                targets.append(pathlib.PurePosixPath(candidate.relative_to(root).as_posix()))
+        yield Include(pathlib.PurePosixPath(source.relative_to(root).as_posix()), number, written,
+                      targets)
+
+
+def refusal(folder, include, rules):
+    """The one place that decides which includes are allowed: None for an
+    allowed one, else why not. Further rules go here."""
+    for target in include.targets:
+        used = target.parts[0] if len(target.parts) > 1 else None
+        if used is None or used == folder:
+            continue
+        if used in NOT_FOR_PRODUCT:
+            return f"{folder}/ may never include from {used}/"
+        if used in rules and used not in rules[folder]:
+            return f"{folder}/ may not include {used}/"
+    return None
+
+
 def violations(root, rules):
     found = []
-    for folder, allowed in rules.items():
+    for folder in rules:
         for source in sorted((root / folder).rglob("*")):
-            if source.suffix not in (".h", ".cpp"):
+            if source.suffix not in SOURCE_SUFFIXES or not source.is_file():
                 continue
-            for number, line in enumerate(source.read_text(encoding="utf-8").splitlines(), 1):
-                match = INCLUDE.match(line)
-                if not match:
-                    continue
-                used = match.group(1)
-                if used in rules and used != folder and used not in allowed:
-                    found.append(f"{source.relative_to(root)}:{number}: {folder}/ may not include {used}/")
+            for include in includes(root, source):
+                reason = refusal(folder, include, rules)
+                if reason:
+                    found.append(f"{include.source}:{include.line}: {reason} ({include.written})")
     return found
 
 
 def main():
-    root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
+    root = pathlib.Path(os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "."))
     rules = read_rules(root / "README.md")
     if len(rules) < 2:
         print("README.md holds no table of the folders' layers")
