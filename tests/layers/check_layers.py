@@ -6,6 +6,11 @@ folder and the folders it may include from ("everything above" means every
 folder of the earlier rows). Those folders are the product; none of them may
 include from tests/ or tools/.
 
+The operating system is reached through platform/ alone: system headers are
+included only in its implementation folders (platform/posix/, and one per
+further system), which nothing outside platform/ includes; the toolkit's
+headers only in the window files and the dialog implementation.
+
 An include counts when it resolves to a file of the tree, however it is
 written: angle brackets or quotes, a path from the tree's root (the project's
 include directory) or one relative to the including file's folder.
@@ -23,6 +28,18 @@ _GAP = r"\s*(?:/\*.*?\*/\s*)*"
 INCLUDE = re.compile("^" + _GAP + "(?:#|%:)" + _GAP + "include" + _GAP + r'(?:<([^>]*)>|"([^"]*)")')
 SOURCE_SUFFIXES = {".h", ".hh", ".hpp", ".hxx", ".inc", ".ipp", ".c", ".cc", ".cpp", ".cxx"}
 NOT_FOR_PRODUCT = ("tests", "tools")
+
+# Headers of the operating system: POSIX, Linux and Windows.
+SYSTEM_HEADER = re.compile(
+    r"^(sys/|netinet/|arpa/|linux/|net/if\.h$|"
+    r"(unistd|fcntl|dlfcn|poll|ifaddrs|netdb|spawn|pwd|dirent|execinfo|ucontext|strings|"
+    r"windows|winsock2|ws2tcpip|wininet|iphlpapi|dbghelp|shellapi|shlobj|gdiplus|io|direct|"
+    r"process)\.h$)", re.IGNORECASE)
+TOOLKIT_HEADER = re.compile(r"^(gtk|gdk|gdk-pixbuf)/")
+# The files that may use the toolkit: the window and the dialog boxes.
+TOOLKIT_FILES = {"app/SkinWindow.h", "app/SkinWindow.cpp", "app/UpdateApp.cpp",
+                 "platform/posix/MessageBox.cpp"}
+PLATFORM = "platform"
 
 
 @dataclasses.dataclass
@@ -85,10 +102,22 @@ def includes(root, source):
                       targets)
 
 
+def in_platform_implementation(path):
+    """True for a file of one of platform/'s implementation folders."""
+    return len(path.parts) > 2 and path.parts[0] == PLATFORM
+
+
 def refusal(folder, include, rules):
     """The one place that decides which includes are allowed: None for an
     allowed one, else why not. Further rules go here."""
+    if not include.targets:
+        if SYSTEM_HEADER.match(include.written) and not in_platform_implementation(include.source):
+            return "only platform's implementation folders include system headers"
+        if TOOLKIT_HEADER.match(include.written) and str(include.source) not in TOOLKIT_FILES:
+            return "only the window files and the dialog implementation include the toolkit"
     for target in include.targets:
+        if in_platform_implementation(target) and folder != PLATFORM:
+            return f"{folder}/ may not include platform's implementation"
         used = target.parts[0] if len(target.parts) > 1 else None
         if used is None or used == folder:
             continue

@@ -13,12 +13,18 @@ README = """\
 | folder | may include from |
 |---|---|
 | `support/` | — |
-| `net/` | support |
-| `update/` | support, net |
+| `platform/` | support |
+| `net/` | support, platform |
+| `update/` | support, platform, net |
 | `app/` | everything above |
 """
-FILES = ["support/Log.h", "net/Url.h", "net/Client.cpp", "update/Job.h", "update/Job.cpp",
-         "app/Main.cpp", "tests/support/Fixture.h", "tools/Tool.h"]
+FILES = ["support/Log.h", "platform/Files.h", "platform/Files.cpp", "platform/posix/Files.cpp",
+         "platform/posix/Descriptor.h", "net/Url.h", "net/Client.cpp", "update/Job.h",
+         "update/Job.cpp", "app/Main.cpp", "app/SkinWindow.cpp", "tests/support/Fixture.h",
+         "tools/Tool.h"]
+
+SYSTEM = "only platform's implementation folders include system headers"
+TOOLKIT = "only the window files and the dialog implementation include the toolkit"
 
 # (file, planted line, what the check must say; None: it must pass)
 CASES = [
@@ -31,6 +37,16 @@ CASES = [
     ("update/Job.cpp", '#include "../net/Url.h"', None),
     ("update/Job.cpp", '#include "Job.h"', None),
     ("net/Client.cpp", '#include <string>\n#include "Generated.h"', None),
+    # The operating system only through platform/'s implementation folders.
+    ("update/Job.cpp", "#include <unistd.h>", SYSTEM),
+    ("net/Client.cpp", "#include <sys/socket.h>", SYSTEM),
+    ("net/Client.cpp", "#include <Windows.h>", SYSTEM),
+    ("platform/Files.cpp", "#include <fcntl.h>", SYSTEM),
+    ("update/Job.cpp", '#include "platform/posix/Descriptor.h"',
+     "update/ may not include platform's implementation"),
+    ("app/Main.cpp", "#include <gtk/gtk.h>", TOOLKIT),
+    ("platform/posix/Files.cpp", "#include <fcntl.h>\n#include <sys/file.h>", None),
+    ("app/SkinWindow.cpp", "#include <gtk/gtk.h>", None),
 ]
 
 
