@@ -158,8 +158,9 @@ limit_rate=$((package_bytes / 20))
 start_nginx() {
     name=$1 port=$2
     prefix="$folder/servers/$name"
-    sed -e "s|@PREFIX@|$prefix|g" -e "s|@PORT@|$port|g" -e "s|@ROOT@|$folder/www|g" \
-        -e "s|@LIMIT_RATE@|$limit_rate|g" tools/test-servers/nginx.conf.in >"$prefix/nginx.conf"
+    sed -e "s|@PREFIX@|$prefix|g" -e "s|@PORT@|$port|g" -e "s|@STATUS_PORT@|$port|g" \
+        -e "s|@ROOT@|$folder/www|g" -e "s|@LIMIT_RATE@|$limit_rate|g" -e "s|@SSL@||g" \
+        -e "s|@TLS@||g" tools/test-servers/nginx.conf.in >"$prefix/nginx.conf"
     : >"$prefix/access.log"
     /usr/sbin/nginx -p "$prefix" -c "$prefix/nginx.conf" -e "$prefix/error.log" \
         >"$folder/logs/nginx-$name.log" 2>&1 &

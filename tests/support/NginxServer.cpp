@@ -27,9 +27,9 @@ constexpr auto kStartTimeout = std::chrono::seconds(10);
 constexpr auto kStartPoll = std::chrono::milliseconds(10);
 constexpr auto kLogWait = std::chrono::seconds(10);
 
-// The text a loopback server on port answers for target, read to its end;
-// empty when nothing answers.
-std::string Answer(uint16_t port, const std::string& target) {
+// The text the status server on a loopback port answers for target, read to
+// its end; empty when nothing answers.
+std::string StatusAnswer(uint16_t port, const std::string& target) {
     const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -37,7 +37,7 @@ std::string Answer(uint16_t port, const std::string& target) {
     address.sin_port = htons(port);
     std::string answer;
     if (connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string request = "GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+        const std::string request = "GET " + target + " HTTP/1.0\r\nHost: vorn-status\r\n\r\n";
         if (send(probe, request.data(), request.size(), MSG_NOSIGNAL) ==
             static_cast<ssize_t>(request.size())) {
             char chunk[4096];
@@ -85,11 +85,21 @@ bool NginxServer::TryStart(const std::string& root, const NginxOptions& options)
     // nginx then takes, or another start is tried should someone be quicker.
     if (options.port) RequireFreeLoopbackPort(options.port);
     m_port = options.port ? options.port : FreshLoopbackPort();
+    m_tls = options.tls.has_value();
+    // TLS and plain HTTP cannot share a port.
+    m_statusPort = m_port;
+    while (m_tls && m_statusPort == m_port) m_statusPort = FreshLoopbackPort();
     std::string config = ReadFile(TestServerFile("nginx.conf.in"));
     ReplaceAll(config, "@PREFIX@", m_prefix.Path());
     ReplaceAll(config, "@PORT@", std::to_string(m_port));
+    ReplaceAll(config, "@STATUS_PORT@", std::to_string(m_statusPort));
     ReplaceAll(config, "@ROOT@", root);
     ReplaceAll(config, "@LIMIT_RATE@", std::to_string(options.limitRateBytesPerSecond));
+    ReplaceAll(config, "@SSL@", m_tls ? "ssl" : "");
+    ReplaceAll(config, "@TLS@",
+               m_tls ? "ssl_certificate " + options.tls->certificate + "; ssl_certificate_key " +
+                           options.tls->key + ";"
+                     : "");
     const std::string configPath = m_prefix / "nginx.conf";
     WriteFile(configPath, config);
 
@@ -98,8 +108,11 @@ bool NginxServer::TryStart(const std::string& root, const NginxOptions& options)
     const auto deadline = std::chrono::steady_clock::now() + kStartTimeout;
     while (std::chrono::steady_clock::now() < deadline) {
         if (m_process->HasExited()) break;
-        // Only this nginx names its own prefix.
-        if (Answer(m_port, "/.well-known/vorn-server").ends_with(m_prefix.Path())) return true;
+        // Only this nginx names its own prefix, and it answers only once it
+        // holds all its ports.
+        if (StatusAnswer(m_statusPort, "/.well-known/vorn-server").ends_with(m_prefix.Path())) {
+            return true;
+        }
         std::this_thread::sleep_for(kStartPoll);
     }
     m_process.reset();
@@ -107,7 +120,13 @@ bool NginxServer::TryStart(const std::string& root, const NginxOptions& options)
 }
 
 std::string NginxServer::Url(const std::string& target) const {
-    return "http://127.0.0.1:" + std::to_string(m_port) + target;
+    return std::string(m_tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(m_port) +
+           target;
+}
+
+std::string NginxServer::RedirectToHttpsUrl(const NginxServer& tlsServer,
+                                            const std::string& target) const {
+    return Url("/to-https/" + std::to_string(tlsServer.Port()) + target);
 }
 
 std::vector<NginxAccess> NginxServer::AccessLog(size_t atLeast) const {
@@ -128,7 +147,7 @@ uint64_t NginxServer::ConnectionsAccepted() {
 
 uint64_t NginxServer::AcceptedSoFar() const {
     // The status page reads "server accepts handled requests\n A H R".
-    const std::string answer = Answer(m_port, "/.well-known/vorn-status");
+    const std::string answer = StatusAnswer(m_statusPort, "/.well-known/vorn-status");
     const std::string label = "server accepts handled requests\n";
     const size_t at = answer.find(label);
     uint64_t accepted = 0;
