@@ -4,6 +4,16 @@
 #include "platform/Files.h"
 #include "platform/Process.h"
 
+namespace {
+
+// True while path still names the file that was checked, unchanged in size.
+bool StillInPlace(const PlacedPackage& package) {
+    const platform::File file = platform::File::OpenForReading(package.path);
+    return file && file.Identity() == package.identity && file.Size() == package.size;
+}
+
+}  // namespace
+
 std::string GameParameters(const std::string& commandLine, int64_t launcherPid) {
     const std::string marker = hostlink::kHostParameterMarker;
     const size_t at = commandLine.find(marker);
@@ -26,9 +36,11 @@ Handover::~Handover() {
 
 void Handover::Finish(bool failed) {
     Action action;
+    std::optional<PlacedPackage> package;
     {
         vnAutoLock lock(&m_host.WindowLock());
         action = Decide(failed);
+        if (action == Action::RunPackage) package = m_placedPackage;
     }
     switch (action) {
         case Action::GiveUp:
@@ -38,7 +50,7 @@ void Handover::Finish(bool failed) {
             LaunchGame();
             break;
         case Action::RunPackage:
-            RunPackage();
+            RunPackage(package);
             break;
         case Action::Nothing:
             break;
@@ -47,23 +59,33 @@ void Handover::Finish(bool failed) {
 
 Handover::Action Handover::Decide(bool failed) {
     if (m_bEnding) return Action::Nothing;
-    if (!failed && m_host.Config().m_nMode == MODE_INSTALL) return Action::RunPackage;
+    if (!failed && m_host.Config().m_nMode == MODE_INSTALL) {
+        m_bInstallerRunning = true;
+        return Action::RunPackage;
+    }
     m_bEnding = true;
     return failed ? Action::GiveUp : Action::LaunchGame;
 }
 
-void Handover::RunPackage() {
-    const LaunchConfig& config = m_host.Config();
-    // Only a package that arrived whole is in place; a missing one fails here.
-    const std::optional<platform::Process> package =
-        m_services.runThroughAssociation(InstallPackagePath(config), {}, "");
-    if (!package) {
+void Handover::PackagePlaced(const PlacedPackage& package) {
+    vnAutoLock lock(&m_host.WindowLock());
+    m_placedPackage = package;
+}
+
+void Handover::RunPackage(const std::optional<PlacedPackage>& package) {
+    // Only the package this run checked and moved into place is run, and only
+    // while its path still names that file.
+    std::optional<platform::Process> started;
+    if (package && StillInPlace(*package)) {
+        started = m_services.runThroughAssociation(package->path, {}, "");
+    }
+    if (!started) {
+        m_bInstallerRunning = false;
         Finish(true);
         return;
     }
     if (m_host.InstallStartTick() != 0) m_host.StartTrackingEvents();
-    m_hPackProcess = *package;
-    m_bInstallerRunning = true;
+    m_hPackProcess = *started;
     if (m_watcher.joinable()) m_watcher.join();
     m_watcher = std::thread(&Handover::WatchInstaller, this);
     m_host.PostHideWindow();

@@ -5,12 +5,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "platform/Services.h"
 #include "support/vnMutex.h"
 #include "update/LaunchConfig.h"
+#include "update/UpdateHost.h"
 
 // What the hand-over needs of the controller.
 class IHandoverHost {
@@ -49,6 +51,9 @@ public:
     // inside it. Decides under the window's lock and acts after releasing it,
     // so that starting processes and joining threads never happen under it.
     void Finish(bool failed);
+    // The install package this run moved into place: the only one the
+    // hand-over ever runs.
+    void PackagePlaced(const PlacedPackage& package);
     // Deletes the run marker file when the configuration has named one.
     void DeleteRunMarker();
     // True from the start of the install package until the watcher has seen
@@ -60,7 +65,7 @@ private:
 
     Action Decide(bool failed) REQUIRES(m_host.WindowLock());
     void LaunchGame();
-    void RunPackage();
+    void RunPackage(const std::optional<PlacedPackage>& package);
     void WatchInstaller();
     // The end of every failure: run marker deleted, service page, process ends.
     void GiveUp();
@@ -71,10 +76,15 @@ private:
     // Set by the first decision that ends the run; later callers then leave
     // the ending to it. Guarded by the window's lock.
     bool m_bEnding GUARDED_BY(m_host.WindowLock()) = false;
+    // The package the worker moved into place; set by the worker before it
+    // hands over. Guarded by the window's lock.
+    std::optional<PlacedPackage> m_placedPackage GUARDED_BY(m_host.WindowLock());
     // The running install package: written before the watcher starts, then
     // read by the watcher only.
     platform::Process m_hPackProcess;
-    // Set by the thread that starts the package, cleared by the watcher.
+    // Set when the package is decided on, before it is started, so that a
+    // start of the work in between is refused; cleared when it could not be
+    // started, or by the watcher when it has ended.
     std::atomic<bool> m_bInstallerRunning{false};
     // The installer watcher: started and replaced by the thread that runs the
     // package (one at a time: the mode leaves install mode when it ends),

@@ -32,6 +32,7 @@ const platform::Services& LauncherServices(const platform::EnvironmentHooks& hoo
             build::kServicePageUrl,
         };
         system->packagePublicKey = build::kPackagePublicKey;
+        system->maxPackageBytes = build::kMaxPackageBytes;
         system->macText = telemetry::GetMacText;
         return system;
     }();

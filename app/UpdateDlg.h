@@ -43,6 +43,7 @@ public:
     LaunchConfig& Config() override { return m_config; }
     int32_t DebugLaunch() const override { return m_bDebugLaunch; }
     StatusChannel& Status() override { return m_status; }
+    void PackagePlaced(const PlacedPackage& package) override { m_handover.PackagePlaced(package); }
     void Finish(bool failed) override;
     void ShowMessage(const std::string& text, platform::MessageIcon icon) override;
     vnMutex& WindowLock() override { return m_status.Lock(); }

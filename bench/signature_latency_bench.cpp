@@ -63,7 +63,7 @@ void WriteRandomFile(const std::string& path, int64_t size) {
         LastByteClock progress;
         CHttpSocket client(&progress, services);
         TempFileSink file(out);
-        HashingSink hashing(file, out);
+        HashingSink hashing(file, file.File());
         if (client.RequestFile(url, "", 0, &hashing) != HttpResult::Ok) _exit(1);
         const SignatureVerdict verdict =
             FetchAndCheckSignature(client, url, "", key, hashing.Digest());

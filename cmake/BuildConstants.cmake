@@ -7,6 +7,12 @@ set(VORN_UPDATE_URL_BAK "http://up.quorvane-backup.example/update" CACHE STRING 
 set(VORN_HTTPDNS_ENDPOINT "203.0.113.53" CACHE STRING "HTTP-DNS service: IPv4 address, or address:port")
 set(VORN_STATS_URL "http://stats.quorvane.example" CACHE STRING "Statistics service: scheme and host, optional port")
 set(VORN_SERVICE_PAGE_URL "http://service.quorvane.example/im_client/?web_plugin_id=1" CACHE STRING "Customer-service page")
+# A server can send no more than this as the install package: a body past it
+# is refused and not kept (8 GiB by default).
+set(VORN_MAX_PACKAGE_BYTES "8589934592" CACHE STRING "Largest install package, in bytes")
+if(NOT VORN_MAX_PACKAGE_BYTES MATCHES "^[1-9][0-9]*$")
+  message(FATAL_ERROR "VORN_MAX_PACKAGE_BYTES must be a positive number of bytes, not \"${VORN_MAX_PACKAGE_BYTES}\"")
+endif()
 # The publisher's minisign public key (the base64 line of minisign.pub). With a
 # key, a package is run only when its signature file checks out; empty leaves
 # packages unchecked, which download servers off this machine allow only with

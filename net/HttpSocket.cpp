@@ -8,6 +8,7 @@
 #include "net/Url.h"
 #include "platform/Files.h"
 #include "support/Log.h"
+#include "support/LogText.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ HttpResult CHttpSocket::ParseURL() {
     const std::optional<HttpUrl> url =
         m_szURL.size() <= kMaxUrlChars ? ParseHttpUrl(m_szURL) : std::nullopt;
     if (!url || url->host.size() > kMaxHostChars || url->target.size() > kMaxObjectChars) {
-        log_write(LOG_ERROR, kModule, "ParseURL() %s", m_szURL.c_str());
+        log_write(LOG_ERROR, kModule, "ParseURL() %s", EscapeControlBytes(m_szURL).c_str());
         return HttpResult::BadUrl;
     }
     m_szHost = url->host;
@@ -88,7 +89,8 @@ HttpResult CHttpSocket::ConnectHost() {
     } else if (const std::optional<platform::IPv4Address> found = m_services.lookUpIPv4(target)) {
         address = *found;
     } else {
-        log_write(LOG_ERROR, kModule, "ConnectHost() %s gethostbyname error", target.c_str());
+        log_write(LOG_ERROR, kModule, "ConnectHost() %s gethostbyname error",
+                  EscapeControlBytes(target).c_str());
         return HttpResult::NoConnection;
     }
 
@@ -123,7 +125,7 @@ HttpResult CHttpSocket::ReportConnectFailure(const platform::ConnectFailure& fai
     }
     const auto& bytes = address.octets;
     log_write(LOG_ERROR, kModule, "ConnectHost() %s %d.%d.%d.%d connect error isproxy %d",
-              target.c_str(), bytes[0], bytes[1], bytes[2], bytes[3], 0);
+              EscapeControlBytes(target).c_str(), bytes[0], bytes[1], bytes[2], bytes[3], 0);
     return HttpResult::NoConnection;
 }
 

@@ -49,8 +49,8 @@ public:
     // An exclusive lock that other processes honour (advisory), held until the
     // file is closed. Busy when another open of the file holds it.
     enum class LockOutcome { Locked, Busy, Failed };
-    // Waits as long as another holds it.
-    LockOutcome Lock();
+    // Takes the lock when nobody else holds it; never waits.
+    LockOutcome TryLock();
 
     // Closes now; false when closing reports an error (a failed delayed write).
     bool Close();

@@ -5,6 +5,7 @@
 // afterwards; the objects behind the pointers may be used from any thread.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,6 +41,9 @@ struct Services {
     // The publisher's minisign public key line (VORN_PACKAGE_PUBKEY); empty:
     // install packages are run without a signature check.
     std::string packagePublicKey;
+    // The largest install package the launcher keeps (VORN_MAX_PACKAGE_BYTES);
+    // negative: no cap.
+    int64_t maxPackageBytes = -1;
 
     // The game's per-user settings key; null when it cannot be opened. A new
     // store object each time, so that threads that outlive their caller own

@@ -14,8 +14,6 @@ int OutcomeNumber(DownloadOutcome outcome) {
     switch (outcome) {
         case DownloadOutcome::Done:
             return 0;
-        case DownloadOutcome::RedirectedTwice:
-            return 9;
         case DownloadOutcome::Failed:
             break;
     }
@@ -125,6 +123,6 @@ void DownLoadThread::OnFileSize(int64_t contentLength) {
     m_host.ShowMessage(*shortage);
     // The body is left unread: a package that cannot be installed is not
     // worth the player's bandwidth or the disk it would fill.
-    if (m_pTempFile) m_pTempFile->KeepNoMore();
+    if (m_pRoomGuard) m_pRoomGuard->KeepNoMore();
     HandOver(true);
 }

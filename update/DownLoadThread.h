@@ -18,6 +18,7 @@
 #include "update/ErrorHeadDump.h"
 #include "update/PackageHasher.h"
 #include "update/PackageKey.h"
+#include "update/RoomGuardSink.h"
 #include "update/TempFileSink.h"
 #include "update/TransferRate.h"
 #include "update/UpdateHost.h"
@@ -34,12 +35,11 @@ struct DownServer {
 
 // Outcomes of DownLoadFile.
 enum class DownloadOutcome {
-    Done,             // received whole and moved into place
-    RedirectedTwice,  // a redirect answered by another redirect
+    Done,  // received whole, checked and moved into place
     Failed,
 };
 
-// The number the player is shown for an outcome: 0, 9 or -1.
+// The number the player is shown for an outcome: 0 or -1.
 int OutcomeNumber(DownloadOutcome outcome);
 
 class DownLoadThread : public Thread, public IDownLoadThread {
@@ -79,7 +79,10 @@ private:
     // good signature, or when no signature is asked for; logs what it found.
     bool PackageTrusted(const std::string& url, const std::string& address,
                         const PackageHash& packageHash);
-    DownloadOutcome MoveIntoPlace(const std::string& tempPath, const std::string& targetPath);
+    // Moves the held, checked temporary file to the target and tells the
+    // controller which file lies there now.
+    DownloadOutcome MoveIntoPlace(const TempFileSink& file, const std::string& tempPath,
+                                  const std::string& targetPath);
     void AdvanceServer();
 
     // Reached from the worker thread and from the thread that prepares the job;
@@ -118,9 +121,9 @@ private:
     // Set while the signature file is fetched, which is no progress of the
     // package; worker thread only.
     bool m_bFetchingSignature = false;
-    // The temporary file of the transfer under way, none between transfers;
+    // The room guard of the transfer under way, none between transfers;
     // worker thread only (the client's calls come on it).
-    TempFileSink* m_pTempFile = nullptr;
+    RoomGuardSink* m_pRoomGuard = nullptr;
 
     // Set by the worker thread when it calls Finish, also in the middle of a
     // transfer (the install volume is too small): nothing more is reported or

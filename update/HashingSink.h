@@ -5,26 +5,31 @@
 // will be run.
 #pragma once
 
-#include <string>
+#include <cstdint>
 
 #include "net/BodySink.h"
+#include "platform/Files.h"
 #include "update/PackageHasher.h"
 
 class HashingSink final : public IBodySink {
 public:
-    // next keeps the bytes in the file at path; both outlive the stage.
-    HashingSink(IBodySink& next, std::string path);
+    // next keeps the bytes in kept, the open file whose earlier part a
+    // resumed body continues; both outlive the stage.
+    HashingSink(IBodySink& next, const platform::File& kept);
 
     bool Restart(int64_t offset) override;
     bool Write(const char* data, size_t size) override;
     bool Finish() override;
     int64_t Capacity() const override { return m_next.Capacity(); }
 
-    // The hash of the resource's bytes the file holds.
+    // The hash of the resource's bytes the file holds, and their count.
     PackageHash Digest() const { return m_hasher.Digest(); }
+    int64_t HashedBytes() const { return m_hashedBytes; }
 
 private:
+    // Owned by the thread that runs the transfer.
     IBodySink& m_next;
-    const std::string m_path;
-    PackageHasher m_hasher;  // owned by the thread that runs the transfer
+    const platform::File& m_kept;
+    PackageHasher m_hasher;
+    int64_t m_hashedBytes = 0;
 };

@@ -41,8 +41,7 @@ PackageHash PackageHasher::Digest() const {
     return hash;
 }
 
-bool HashFilePrefix(const std::string& path, int64_t length, PackageHasher& hasher) {
-    const platform::File file = platform::File::OpenForReading(path);
+bool HashFilePrefix(const platform::File& file, int64_t length, PackageHasher& hasher) {
     if (!file) return false;
     std::vector<char> block(kReadBlock);
     int64_t done = 0;

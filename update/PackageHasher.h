@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/Files.h"
+
 struct crypto_generichash_blake2b_state;
 
 inline constexpr size_t kPackageHashBytes = 64;
@@ -31,7 +33,7 @@ private:
     std::unique_ptr<crypto_generichash_blake2b_state> m_state;
 };
 
-// Feeds the first length bytes of the file at path to hasher: the part of a
-// download kept from an earlier run. False when the file cannot be read or is
-// shorter; hasher then holds part of it and wants a Reset.
-bool HashFilePrefix(const std::string& path, int64_t length, PackageHasher& hasher);
+// Feeds the first length bytes of file to hasher: the part of a download kept
+// from an earlier run. False when the file cannot be read or is shorter;
+// hasher then holds part of it and wants a Reset.
+bool HashFilePrefix(const platform::File& file, int64_t length, PackageHasher& hasher);

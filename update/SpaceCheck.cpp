@@ -26,8 +26,9 @@ std::optional<std::string> SpaceShortageMessage(platform::IVolumes& volumes,
                                                 int64_t bytesNeeded) {
     if (bytesNeeded <= 0) return std::nullopt;
     const std::optional<uint64_t> freeBytes = volumes.FreeBytes(installDir);
-    if (!freeBytes || *freeBytes >= static_cast<uint64_t>(bytesNeeded)) return std::nullopt;
-    const int64_t missing = bytesNeeded - static_cast<int64_t>(*freeBytes);
+    const int64_t withReserve = bytesNeeded + kFreeSpaceReserve;
+    if (!freeBytes || *freeBytes >= static_cast<uint64_t>(withReserve)) return std::nullopt;
+    const int64_t missing = withReserve - static_cast<int64_t>(*freeBytes);
     std::string volume = volumes.VolumeOf(installDir);
     if (volume.empty()) volume = installDir;
     return "安装目录所在磁盘空间不足: " + volume + " 还需要 " + AmountText(missing);

@@ -91,13 +91,14 @@ bool File::Truncate(int64_t size) {
     return *this && ftruncate(Descriptor(m_native), static_cast<off_t>(size)) == 0;
 }
 
-File::LockOutcome File::Lock() {
+File::LockOutcome File::TryLock() {
     if (!*this) return LockOutcome::Failed;
     int result;
     do {
-        result = flock(Descriptor(m_native), LOCK_EX);
+        result = flock(Descriptor(m_native), LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
-    return result == 0 ? LockOutcome::Locked : LockOutcome::Failed;
+    if (result == 0) return LockOutcome::Locked;
+    return errno == EWOULDBLOCK ? LockOutcome::Busy : LockOutcome::Failed;
 }
 
 bool File::Close() {

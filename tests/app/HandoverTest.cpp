@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -35,6 +36,15 @@ bool WaitForFile(const std::string& path) {
 void WriteScript(const std::string& path, const std::string& body) {
     WriteFile(path, "#!/bin/sh\n" + body);
     chmod(path.c_str(), 0755);
+}
+
+// Tells the hand-over that the file at the package's path is the package this
+// run checked and moved into place.
+void Place(Handover& handover, const LaunchConfig& config) {
+    const std::string path = InstallPackagePath(config);
+    const platform::File file = platform::File::OpenForReading(path);
+    ASSERT_TRUE(file);
+    handover.PackagePlaced(PlacedPackage{path, *file.Identity(), *file.Size()});
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -91,6 +101,10 @@ public:
                                              const std::vector<std::string>& args,
                                              const std::string& workingDir) {
             RecordProcess("run", file, args, workingDir);
+            {
+                std::lock_guard<std::mutex> guard(m_mutex);
+                installerRunningAtRun = handover && handover->InstallerRunning();
+            }
             return run(file, args, workingDir);
         };
         recorded.terminateSelf = [this] { Record(terminations); };
@@ -114,6 +128,9 @@ public:
     int32_t modeAtStartUpdate = 0;
     bool packageExistedAtStartUpdate = true;
     bool gameExistedAtStartUpdate = false;
+    // Whether a start of the work would already have been refused when the
+    // package was started.
+    bool installerRunningAtRun = false;
 
     int Count(const int& counter) {
         std::lock_guard<std::mutex> guard(m_mutex);
@@ -315,11 +332,14 @@ TEST_F(HandoverTest, InstallerRunsHiddenThenLauncherComesBack) {
     controller.installStartTick = 1234;
     Handover handover(controller, controller.services);
     controller.handover = &handover;
+    Place(handover, controller.config);
 
     handover.Finish(false);
     // Finish returns while the installer runs, with the window hidden.
     EXPECT_EQ(controller.ProcessesAskedFor(),
               std::vector<std::string>{"run " + InstallPackagePath(controller.config) + " in "});
+    EXPECT_TRUE(controller.Count(controller.installerRunningAtRun))
+        << "a second start of the work could slip in before the package started";
     EXPECT_EQ(controller.Count(controller.hides), 1);
     EXPECT_EQ(controller.Count(controller.trackingStarts), 1);
     EXPECT_EQ(controller.Count(controller.terminations), 0);
@@ -350,6 +370,7 @@ TEST_F(HandoverTest, TrackingEventsOnlyWhenInstallModeWasChosenAtStart) {
     controller.installStartTick = 0;
     Handover handover(controller, controller.services);
     controller.handover = &handover;
+    Place(handover, controller.config);
 
     handover.Finish(false);
     ASSERT_TRUE(controller.WaitForTermination());
@@ -357,13 +378,23 @@ TEST_F(HandoverTest, TrackingEventsOnlyWhenInstallModeWasChosenAtStart) {
     EXPECT_EQ(controller.Count(controller.hides), 1);
 }
 
-TEST_F(HandoverTest, PackageThatDoesNotStartGivesUp) {
+// Only the package this run checked and moved into place runs, and only while
+// its path still names that file unchanged: anything else gives up unrun.
+TEST_F(HandoverTest, PackageThatIsNotTheCheckedOneOrDoesNotStartGivesUp) {
+    const std::string marker = dir / "other-bytes-ran";
+    const std::string otherBytes = "#!/bin/sh\n: > '" + marker + "'\n";
+    enum class After { Nothing, Replace, Append };
     const struct {
         const char* name;
         const char* content;  // nullptr: no package at all
+        bool placed;          // this run moved it into place
+        After after;          // what happens to it after that
     } cases[] = {
-        {"missing", nullptr},
-        {"not a program", "just some text\n"},
+        {"missing", nullptr, false, After::Nothing},
+        {"not a program", "just some text\n", true, After::Nothing},
+        {"a leftover this run never placed", otherBytes.c_str(), false, After::Nothing},
+        {"replaced after it was placed", "#!/bin/sh\nexit 0\n", true, After::Replace},
+        {"grown after it was placed", "#!/bin/sh\nexit 0\n", true, After::Append},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
@@ -374,12 +405,27 @@ TEST_F(HandoverTest, PackageThatDoesNotStartGivesUp) {
         fresh.config.m_nMode = MODE_INSTALL;
         fresh.installStartTick = 99;
         WriteFile(fresh.config.m_szRunMarker, "");
-        unlink(InstallPackagePath(fresh.config).c_str());
-        if (row.content) WriteFile(InstallPackagePath(fresh.config), row.content);
+        const std::string package = InstallPackagePath(fresh.config);
+        unlink(package.c_str());
+        if (row.content) {
+            WriteFile(package, row.content);
+            chmod(package.c_str(), 0755);
+        }
 
         Handover handover(fresh, fresh.services);
+        if (row.placed) Place(handover, fresh.config);
+        if (row.after == After::Replace) {
+            WriteFile(package + ".other", otherBytes);
+            chmod((package + ".other").c_str(), 0755);
+            ASSERT_EQ(rename((package + ".other").c_str(), package.c_str()), 0);
+        } else if (row.after == After::Append) {
+            std::ofstream(package, std::ios::app) << ": > '" << marker << "'\n";
+        }
         handover.Finish(false);
 
+        if (row.after != After::Nothing || !row.placed) {
+            EXPECT_TRUE(fresh.ProcessesAskedFor().empty()) << "bytes nobody checked were started";
+        }
         EXPECT_FALSE(FileExists(fresh.config.m_szRunMarker));
         EXPECT_EQ(fresh.Count(fresh.pagesOpened), 1);
         EXPECT_EQ(fresh.Count(fresh.terminations), 1);

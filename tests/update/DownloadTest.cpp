@@ -277,22 +277,39 @@ TEST_F(DownloadTest, RedirectIsFollowedOnceByName) {
     EXPECT_EQ(host.Finishes(), std::vector<bool>{false});
 }
 
-TEST_F(DownloadTest, SecondRedirectEndsTheTransferWithoutPackage) {
+// A redirect answered by another redirect is a failed attempt: the next
+// server is asked, and the one that serves the package installs it.
+TEST_F(DownloadTest, SecondRedirectIsAFailedAttempt) {
     NginxServer server(ServeFolderWith(source));
-    UseServers(server.Url("/moved/moved"), server.Url("/backup"));
+    UseServers(server.Url("/moved/moved"), server.Url(""));
     host.debugLaunch = 1;
 
     RunPackageJob();
 
-    const std::vector<NginxAccess> access = AccessLogOf(server, 2);
-    ASSERT_EQ(access.size(), 2u);
+    const std::vector<NginxAccess> access = AccessLogOf(server, 3);
+    ASSERT_EQ(access.size(), 3u);
+    EXPECT_EQ(access[0].request, "GET /moved/moved/vorn_ad2.exe HTTP/1.1");
     EXPECT_EQ(access[1].request, "GET /moved/vorn_ad2.exe HTTP/1.1");
     EXPECT_EQ(access[1].status, 302);
-    // Counted as success: the hand-over then finds no package to run.
-    EXPECT_FALSE(FileExists(targetPath));
+    EXPECT_EQ(access[2].request, "GET /vorn_ad2.exe HTTP/1.1");
+    EXPECT_TRUE(ReadFile(targetPath) == source);
     EXPECT_EQ(host.Finishes(), std::vector<bool>{false});
-    EXPECT_TRUE(host.Messages().empty());
-    EXPECT_EQ(host.Status().Snapshot().status, "正在安装游戏");
+    ASSERT_EQ(host.Placed().size(), 1u);
+    EXPECT_EQ(host.Placed()[0].path, targetPath);
+}
+
+TEST_F(DownloadTest, RedirectsEverywhereEndInTheUsualFailure) {
+    NginxServer server(ServeFolderWith(source));
+    UseServers(server.Url("/moved/moved"), server.Url("/moved/moved"));
+    host.debugLaunch = 1;
+
+    RunPackageJob();
+
+    EXPECT_EQ(AccessLogOf(server, 8).size(), 8u) << "four attempts, each redirected twice";
+    EXPECT_FALSE(FileExists(targetPath));
+    EXPECT_TRUE(host.Placed().empty());
+    EXPECT_EQ(host.MessageTexts(), kPackageFailed);
+    EXPECT_EQ(host.Finishes(), std::vector<bool>{true});
 }
 
 TEST_F(DownloadTest, RenameThatFailsThreeTimesGivesUpAfterTwoPauses) {
@@ -351,9 +368,9 @@ TEST_F(DownloadTest, InstallVolumeTooSmallStopsBeforeTheBody) {
 
     RunPackageJob();
 
-    // 300 KB are needed and 2 KB are free.
+    // 300 KB and the volume's reserve of 16 MiB are needed, and 2 KB are free.
     EXPECT_EQ(host.MessageTexts(),
-              std::vector<std::string>{"安装目录所在磁盘空间不足: /mnt/games 还需要 298.00 KB"});
+              std::vector<std::string>{"安装目录所在磁盘空间不足: /mnt/games 还需要 16.30 MB"});
     EXPECT_EQ(host.Finishes(), std::vector<bool>{true});
     EXPECT_FALSE(FileExists(targetPath));
     // The body is left unread: not one byte of it is kept.

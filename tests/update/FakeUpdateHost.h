@@ -44,6 +44,10 @@ public:
         std::lock_guard<std::mutex> guard(m_mutex);
         m_messages.push_back(Message{text, icon});
     }
+    void PackagePlaced(const PlacedPackage& package) override {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_placed.push_back(package);
+    }
 
     // Waits until the worker has handed over; false when it did not in time.
     bool WaitForFinish(std::chrono::seconds timeout = std::chrono::seconds(60)) {
@@ -64,6 +68,10 @@ public:
         for (const Message& message : Messages()) texts.push_back(message.text);
         return texts;
     }
+    std::vector<PlacedPackage> Placed() {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        return m_placed;
+    }
     std::vector<StatusSnapshot> Redraws() {
         std::lock_guard<std::mutex> guard(m_mutex);
         return m_redraws;
@@ -82,6 +90,7 @@ private:
     std::condition_variable m_changed;
     std::vector<bool> m_finishes;
     std::vector<Message> m_messages;
+    std::vector<PlacedPackage> m_placed;
     std::vector<StatusSnapshot> m_redraws;
     std::vector<uint32_t> m_redrawTicks;
 };

@@ -18,7 +18,7 @@ protected:
     // One transfer: a body from offset, in two blocks, through the stage.
     PackageHash Transfer(int64_t offset, const std::string& body) {
         TempFileSink file(path);
-        HashingSink hashing(file, path);
+        HashingSink hashing(file, file.File());
         EXPECT_TRUE(hashing.Restart(offset));
         EXPECT_TRUE(hashing.Write(body.data(), body.size() / 2));
         EXPECT_TRUE(hashing.Write(body.data() + body.size() / 2, body.size() - body.size() / 2));

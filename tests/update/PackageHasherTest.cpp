@@ -100,7 +100,7 @@ TEST(PackageHasherTest, FilePrefixThenTheRestIsTheWholeHash) {
     for (const size_t kept : {size_t(0), size_t(1), size_t(65536), size_t(65537), bytes.size()}) {
         SCOPED_TRACE(kept);
         PackageHasher hasher;
-        ASSERT_TRUE(HashFilePrefix(partial, int64_t(kept), hasher));
+        ASSERT_TRUE(HashFilePrefix(platform::File::OpenForReading(partial), int64_t(kept), hasher));
         hasher.Update(bytes.data() + kept, bytes.size() - kept);
         EXPECT_EQ(hasher.Digest(), OneShot(bytes));
     }
@@ -111,9 +111,10 @@ TEST(PackageHasherTest, FilePrefixFailsWhenTheFileFallsShort) {
     const std::string partial = dir / "0.bak";
     WriteFile(partial, Bytes(1000));
     PackageHasher hasher;
-    EXPECT_FALSE(HashFilePrefix(partial, 1001, hasher));
-    EXPECT_FALSE(HashFilePrefix(dir / "missing.bak", 1, hasher));
-    EXPECT_FALSE(HashFilePrefix(partial, -1, hasher));
+    const platform::File file = platform::File::OpenForReading(partial);
+    EXPECT_FALSE(HashFilePrefix(file, 1001, hasher));
+    EXPECT_FALSE(HashFilePrefix(platform::File::OpenForReading(dir / "missing.bak"), 1, hasher));
+    EXPECT_FALSE(HashFilePrefix(file, -1, hasher));
 }
 
 }  // namespace

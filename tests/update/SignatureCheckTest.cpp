@@ -83,7 +83,8 @@ protected:
 
     SignatureVerdict Check(const PackageKey& key, const SignatureFile& file) {
         PackageHasher hasher;
-        EXPECT_TRUE(HashFilePrefix(m_package, int64_t(ReadFile(m_package).size()), hasher));
+        EXPECT_TRUE(HashFilePrefix(platform::File::OpenForReading(m_package),
+                                   int64_t(ReadFile(m_package).size()), hasher));
         return CheckSignature(key, file, hasher.Digest());
     }
 

@@ -1,9 +1,13 @@
 // The temporary file at the end of the body chain.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <functional>
+
+#include "tests/support/FakeClock.h"
 #include "tests/support/TempDir.h"
 #include "update/TempFileSink.h"
 
@@ -55,6 +59,60 @@ TEST_F(TempFileSinkTest, ALinkInItsPlaceIsNotFollowed) {
     EXPECT_FALSE(sink.Opened());
     EXPECT_FALSE(sink.Write("x", 1));
     EXPECT_EQ(ReadFile(target), "keep");
+}
+
+// A clock whose first pause lets something happen meanwhile.
+class EventfulClock final : public IClock {
+public:
+    explicit EventfulClock(std::function<void()> meanwhile) : m_meanwhile(std::move(meanwhile)) {}
+    int64_t WallSeconds() const override { return 0; }
+    uint32_t TickMs() const override { return m_tick; }
+    void SleepMs(unsigned milliseconds) const override {
+        m_tick += milliseconds;
+        if (m_meanwhile) std::exchange(m_meanwhile, nullptr)();
+    }
+
+private:
+    // The test's thread only.
+    mutable std::function<void()> m_meanwhile;
+    mutable uint32_t m_tick = 0;
+};
+
+TEST_F(TempFileSinkTest, AnotherHoldersFileIsWaitedForWithinABound) {
+    WriteFile(path, "theirs");
+    const int other = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(flock(other, LOCK_EX), 0);
+    FakeClock clock;
+
+    TempFileSink sink(path, 2000, clock);
+
+    EXPECT_EQ(sink.GetState(), TempFileSink::State::Busy);
+    EXPECT_FALSE(sink.Write("mine", 4));
+    EXPECT_GE(clock.sleptMs.load(), 2000u);
+    EXPECT_LT(clock.sleptMs.load(), 2100u);
+    EXPECT_EQ(ReadFile(path), "theirs");
+    close(other);
+}
+
+// A holder that moves the file into place before it lets go leaves it to
+// nobody: the waiting sink takes a new temporary file instead.
+TEST_F(TempFileSinkTest, AFileItsHolderMovedAwayIsNeverWritten) {
+    WriteFile(path, "checked bytes");
+    const std::string moved = dir / "vorn_ad2.exe";
+    int other = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(flock(other, LOCK_EX), 0);
+    EventfulClock clock([&] {
+        ASSERT_EQ(rename(path.c_str(), moved.c_str()), 0);
+        close(other);
+    });
+
+    TempFileSink sink(path, 2000, clock);
+
+    ASSERT_TRUE(sink.Opened());
+    EXPECT_EQ(sink.Size(), 0);
+    EXPECT_TRUE(sink.Write("other bytes", 11));
+    EXPECT_EQ(ReadFile(moved), "checked bytes");
+    EXPECT_EQ(ReadFile(path), "other bytes");
 }
 
 TEST_F(TempFileSinkTest, OnlyOneWriterHoldsTheFile) {

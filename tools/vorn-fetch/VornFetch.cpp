@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "vorn-fetch: cannot open %s\n", args.out.c_str());
         return kExitFailed;
     }
-    HashingSink hashing(out, args.out);
+    HashingSink hashing(out, out.File());
     const platform::Services services = platform::SystemServices({});
     QuietSink sink;
     CHttpSocket client(&sink, services);
