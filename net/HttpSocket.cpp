@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 #include "net/AnswerVerdict.h"
 #include "net/ChunkedDecoder.h"
@@ -47,6 +48,18 @@ CHttpSocket::~CHttpSocket() {
 
 HttpResult CHttpSocket::RequestFile(const std::string& url, const std::string& address,
                                     int64_t rangeStart, IBodySink* body) {
+    return Request(url, address, rangeStart, body, false);
+}
+
+HttpResult CHttpSocket::RequestSmallFile(const std::string& url, const std::string& address,
+                                         IBodySink* body) {
+    return Request(url, address, 0, body, true);
+}
+
+HttpResult CHttpSocket::Request(const std::string& url, const std::string& address,
+                                int64_t rangeStart, IBodySink* body, bool small) {
+    m_bSmall = small;
+    m_requestStartTick = m_services.clock->TickMs();
     m_szURL = url;
     m_nRangeStart = rangeStart;
     m_pBody = body;
@@ -147,10 +160,22 @@ HttpResult CHttpSocket::SendRequest() {
 
 HttpResult CHttpSocket::RecvHttpHeadRes() {
     m_szHead.clear();
+    const uint32_t headStart = m_services.clock->TickMs();
     // One byte per read, so that no byte of the body is taken with the head.
     while (true) {
+        // A head that trickles in byte by byte still ends within its bound.
+        const int wait =
+            std::min({m_timeouts.receiveMs, m_timeouts.headTotalMs - ElapsedMs(headStart),
+                      SmallRequestLeftMs()});
+        if (wait <= 0) {
+            log_write(LOG_ERROR, kModule, "RecvHttpHeadRes:head not complete after %d ms",
+                      ElapsedMs(headStart));
+            return HttpResult::BadHead;
+        }
         char byte = 0;
-        const long count = Receive(&byte, 1);
+        const long count = m_connection->Receive(&byte, 1, wait);
+        // A wait cut short by a bound ends at the bound's check above.
+        if (count < 0 && m_connection->TimedOut() && wait < m_timeouts.receiveMs) continue;
         if (count <= 0) {
             log_write(LOG_ERROR, kModule, "RecvHttpHeadRes:recv error len %d", int(count));
             return HttpResult::BadHead;
@@ -194,6 +219,9 @@ HttpResult CHttpSocket::GetHttpFileSize() {
 }
 
 HttpResult CHttpSocket::RecvHttpFile() {
+    m_bodyStop = BodyStop::None;
+    m_windowStartTick = m_services.clock->TickMs();
+    m_windowBytes = 0;
     HttpResult result = HttpResult::Ok;
     if (m_head.chunked) {
         result = ReceiveChunked();
@@ -250,7 +278,7 @@ HttpResult CHttpSocket::ReceiveWithLength() {
         // Never read past the body: what follows belongs to no one.
         const size_t wanted =
             static_cast<size_t>(std::min<int64_t>(ReadSize(received), m_nContentLength - received));
-        const long count = Receive(m_buffer.data(), wanted);
+        const long count = ReceiveBody(m_buffer.data(), wanted);
         if (count <= 0) return ReportBodyBroken(count, received);
         received += count;
         const HttpResult result = DeliverBody(m_buffer.data(), size_t(count), received);
@@ -263,7 +291,7 @@ HttpResult CHttpSocket::ReceiveChunked() {
     ChunkedDecoder decoder;
     int64_t received = 0;
     while (true) {
-        const long count = Receive(m_buffer.data(), ReadSize(received));
+        const long count = ReceiveBody(m_buffer.data(), ReadSize(received));
         if (count <= 0) return ReportBodyBroken(count, received);
         const ChunkedDecoder::Step step = decoder.Decode(m_buffer.data(), size_t(count));
         if (step.content > 0) {
@@ -287,7 +315,7 @@ HttpResult CHttpSocket::ReceiveChunked() {
 HttpResult CHttpSocket::ReceiveUntilClose() {
     int64_t received = 0;
     while (true) {
-        const long count = Receive(m_buffer.data(), ReadSize(received));
+        const long count = ReceiveBody(m_buffer.data(), ReadSize(received));
         if (count < 0) return ReportBodyBroken(count, received);
         if (count == 0) {
             CloseConnection();
@@ -310,7 +338,16 @@ HttpResult CHttpSocket::DeliverBody(const char* data, size_t size, int64_t recei
 // A failed receive (count < 0) or a connection closed before the body's end
 // (count 0); m_nContentLength is -1 for a chunked body.
 HttpResult CHttpSocket::ReportBodyBroken(long count, int64_t received) {
-    if (count < 0) {
+    if (m_bodyStop == BodyStop::TooSlow) {
+        log_write(
+            LOG_ERROR, kModule, "RecvHttpFile() slower than %lld bytes/s over %d ms: %lld/%lld",
+            static_cast<long long>(m_timeouts.minimumBytesPerSecond), m_timeouts.speedWindowMs,
+            static_cast<long long>(received), static_cast<long long>(m_nContentLength));
+    } else if (m_bodyStop == BodyStop::Overdue) {
+        log_write(LOG_ERROR, kModule, "RecvHttpFile() not complete after %d ms: %lld/%lld",
+                  ElapsedMs(m_requestStartTick), static_cast<long long>(received),
+                  static_cast<long long>(m_nContentLength));
+    } else if (count < 0) {
         log_write(LOG_ERROR, kModule, "RecvHttpFile() recv错误");
     } else {
         log_write(LOG_ERROR, kModule, "RecvHttpFile() 连接提前关闭 %lld/%lld",
@@ -325,6 +362,44 @@ HttpResult CHttpSocket::ReportWriteError() {
     return HttpResult::BodyFailed;
 }
 
-long CHttpSocket::Receive(char* buffer, size_t size) {
-    return m_connection->Receive(buffer, size, m_timeouts.receiveMs);
+long CHttpSocket::ReceiveBody(char* buffer, size_t size) {
+    const uint32_t readStart = m_services.clock->TickMs();
+    while (true) {
+        if (m_bSmall && SmallRequestLeftMs() <= 0) {
+            m_bodyStop = BodyStop::Overdue;
+            return -1;
+        }
+        // A large body is measured in windows: too few bytes in one ends it,
+        // however steadily they trickle in.
+        const int windowLeftMs = m_timeouts.speedWindowMs - ElapsedMs(m_windowStartTick);
+        if (!m_bSmall && windowLeftMs <= 0) {
+            const int64_t wanted =
+                m_timeouts.minimumBytesPerSecond * m_timeouts.speedWindowMs / 1000;
+            if (m_windowBytes < wanted) {
+                m_bodyStop = BodyStop::TooSlow;
+                return -1;
+            }
+            m_windowStartTick = m_services.clock->TickMs();
+            m_windowBytes = 0;
+            continue;
+        }
+        const int readLeftMs = m_timeouts.receiveMs - ElapsedMs(readStart);
+        if (readLeftMs <= 0) return -1;
+        const int wait = std::min(readLeftMs, m_bSmall ? SmallRequestLeftMs() : windowLeftMs);
+        const long count = m_connection->Receive(buffer, size, wait);
+        // A wait cut short by a bound ends at the bound's check above.
+        if (count < 0 && m_connection->TimedOut()) continue;
+        if (count > 0) m_windowBytes += count;
+        return count;
+    }
+}
+
+int CHttpSocket::ElapsedMs(uint32_t tick) const {
+    // The tick wraps like a 32-bit counter; the difference does not care.
+    return static_cast<int>(std::min<uint32_t>(m_services.clock->TickMs() - tick, INT32_MAX));
+}
+
+int CHttpSocket::SmallRequestLeftMs() const {
+    return m_bSmall ? m_timeouts.smallTotalMs - ElapsedMs(m_requestStartTick)
+                    : m_timeouts.receiveMs;
 }

@@ -34,9 +34,16 @@ constexpr int ResultNumber(HttpResult result) {
     return static_cast<int>(result);
 }
 
+// How long a server may take; none of them slows a fast download.
 struct HttpTimeouts {
-    int connectMs = 5000;   // a server that drops connection attempts costs no more
-    int receiveMs = 10000;  // between two reads of one answer
+    int connectMs = 5000;      // a server that drops connection attempts costs no more
+    int receiveMs = 10000;     // the longest wait for the next bytes of an answer
+    int headTotalMs = 30000;   // a whole response head, however it trickles in
+    int smallTotalMs = 30000;  // a whole small request (RequestSmallFile), head and body
+    // A file's body that brings fewer bytes than this per second, averaged
+    // over speedWindowMs, ends the request.
+    int64_t minimumBytesPerSecond = 1024;
+    int speedWindowMs = 30000;
 };
 
 class CHttpSocket {
@@ -54,6 +61,10 @@ public:
     // asks for the resource from that offset.
     HttpResult RequestFile(const std::string& url, const std::string& address, int64_t rangeStart,
                            IBodySink* body);
+    // The same for a small file (a signature beside a package): the whole
+    // request must end within smallTotalMs.
+    HttpResult RequestSmallFile(const std::string& url, const std::string& address,
+                                IBodySink* body);
     // The target of the last redirect (result Redirect).
     const std::string& Location() const { return m_szLocation; }
     // The head of the last answer and the request target it answered, for the
@@ -68,6 +79,8 @@ public:
     int64_t TotalRecv() const { return m_nTotalRecv.load(std::memory_order_relaxed); }
 
 private:
+    HttpResult Request(const std::string& url, const std::string& address, int64_t rangeStart,
+                       IBodySink* body, bool small);
     HttpResult ParseURL();
     HttpResult ConnectHost();
     HttpResult ReportConnectFailure(const platform::ConnectFailure& failure,
@@ -89,7 +102,13 @@ private:
     HttpResult DeliverBody(const char* data, size_t size, int64_t received);
     HttpResult ReportBodyBroken(long count, int64_t received);
     HttpResult ReportWriteError();
-    long Receive(char* buffer, size_t size);
+    // One read of the body within its bounds: a count, 0 when the server has
+    // ended the stream, -1 when the read failed or a bound ran out.
+    long ReceiveBody(char* buffer, size_t size);
+    // Milliseconds on the services' clock since tick.
+    int ElapsedMs(uint32_t tick) const;
+    // What is left of the small request's time; receiveMs when it has none.
+    int SmallRequestLeftMs() const;
 
     // Every field below belongs to the thread that calls RequestFile, except
     // m_nTotalRecv, which other threads may read.
@@ -113,4 +132,11 @@ private:
     std::string m_szLocation;              // the Location of the last 301/302
     std::string m_connectedTo;             // "target:port" of the open connection
     std::vector<char> m_buffer;            // one body read
+    // The bounds of the current request.
+    enum class BodyStop { None, TooSlow, Overdue };
+    bool m_bSmall = false;                 // a small request, bounded as a whole
+    uint32_t m_requestStartTick = 0;       // when the current request began
+    uint32_t m_windowStartTick = 0;        // the current window of the speed check
+    int64_t m_windowBytes = 0;             // body bytes received in that window
+    BodyStop m_bodyStop = BodyStop::None;  // why the last body read gave up, if a bound
 };

@@ -12,8 +12,10 @@ std::string Variable(const char* name) {
     return value ? value : "";
 }
 
+constexpr unsigned kMostClockRate = 1000;
+
 // A plain decimal count that fits; anything else counts as unset.
-unsigned Milliseconds(const std::string& text) {
+unsigned DecimalCount(const std::string& text) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return 0;
     char* end = nullptr;
     const unsigned long value = strtoul(text.c_str(), &end, 10);
@@ -30,9 +32,11 @@ std::optional<int> SingleDigitClass(const std::string& text) {
 EnvironmentHooks ReadEnvironmentHooks() {
     EnvironmentHooks hooks;
     hooks.mountInfoPath = Variable("VORN_MOUNTINFO");
-    hooks.messageTimeoutMs = Milliseconds(Variable("VORN_MESSAGE_TIMEOUT_MS"));
+    hooks.messageTimeoutMs = DecimalCount(Variable("VORN_MESSAGE_TIMEOUT_MS"));
     hooks.osClass = SingleDigitClass(Variable("VORN_OS_CLASS"));
     hooks.holdHandOver = Variable("VORN_HOLD_HANDOVER") == "1";
+    const unsigned rate = DecimalCount(Variable("VORN_CLOCK_RATE"));
+    if (rate >= 2 && rate <= kMostClockRate) hooks.clockRate = rate;
     return hooks;
 }
 

@@ -19,6 +19,10 @@ struct EnvironmentHooks {
     // VORN_HOLD_HANDOVER=1: the worker that started the install package waits
     // inside its hand-over until the launcher has moved on after the package.
     bool holdHandOver = false;
+    // VORN_CLOCK_RATE=N (2..1000): the launcher's tick and its pauses run N
+    // times as fast, so that tests of its time bounds take seconds, not
+    // minutes. The calendar clock and the window's timers keep real time.
+    unsigned clockRate = 1;
 };
 
 EnvironmentHooks ReadEnvironmentHooks();

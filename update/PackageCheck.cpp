@@ -43,7 +43,7 @@ SignatureVerdict FetchAndCheckSignature(CHttpSocket& client, const std::string& 
                                         const std::string& address, const PackageKey& key,
                                         const PackageHash& packageHash) {
     TextSink signature(kMaxSignatureFileBytes);
-    const HttpResult result = client.RequestFile(packageUrl + ".minisig", address, 0, &signature);
+    const HttpResult result = client.RequestSmallFile(packageUrl + ".minisig", address, &signature);
     const bool announcedTooLong =
         client.LastStatus() == 200 && client.LastContentLength() > signature.Capacity();
     if (signature.Overflowed() || announcedTooLong) {

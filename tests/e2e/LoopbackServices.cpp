@@ -67,11 +67,17 @@ std::unique_ptr<NginxServer> StartDownloadServer(uint16_t port, const std::strin
 
 std::unique_ptr<PythonServer> StartMisbehavingServer(uint16_t port, const std::string& behaviour,
                                                      const std::string& logFile) {
+    return StartRoutedServer(port, {{PackageTarget(), behaviour}}, logFile);
+}
+
+std::unique_ptr<PythonServer> StartRoutedServer(uint16_t port, const ServerRoutes& routes,
+                                                const std::string& logFile) {
     RequireFreeLoopbackPort(port);
-    return std::make_unique<PythonServer>(
-        "routed_server.py",
-        std::vector<std::string>{"--port", std::to_string(port), "--route",
-                                 PackageTarget() + "=" + behaviour, "--log", logFile});
+    std::vector<std::string> args{"--port", std::to_string(port), "--log", logFile};
+    for (const auto& [target, behaviour] : routes) {
+        args.insert(args.end(), {"--route", target + "=" + behaviour});
+    }
+    return std::make_unique<PythonServer>("routed_server.py", args);
 }
 
 std::unique_ptr<PythonServer> StartStatsStandin(const std::string& recordFile) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/NginxServer.h"
 #include "tests/support/PythonServer.h"
@@ -39,6 +41,10 @@ std::unique_ptr<NginxServer> StartDownloadServer(uint16_t port, const std::strin
 // logged to logFile as "<connection> <target> <range>".
 std::unique_ptr<PythonServer> StartMisbehavingServer(uint16_t port, const std::string& behaviour,
                                                      const std::string& logFile);
+// The same with a behaviour for each of several targets.
+using ServerRoutes = std::vector<std::pair<std::string, std::string>>;  // target, behaviour
+std::unique_ptr<PythonServer> StartRoutedServer(uint16_t port, const ServerRoutes& routes,
+                                                const std::string& logFile);
 // The statistics stand-in on the build's port, recording to recordFile.
 std::unique_ptr<PythonServer> StartStatsStandin(const std::string& recordFile);
 

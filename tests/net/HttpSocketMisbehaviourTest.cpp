@@ -27,27 +27,6 @@ using testing::HasSubstr;
 
 constexpr int kShortTimeoutMs = 300;
 
-// Percent-encodes every byte but letters and digits, for a query value.
-std::string QueryValue(const std::string& text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (isalnum(c)) {
-            out += char(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
-}
-
-// A server answering exactly reply, then closing ("close") or holding ("open").
-std::string Raw(const std::string& reply, const std::string& then = "close") {
-    return "/raw?reply=" + QueryValue(reply) + "&then=" + then;
-}
-
 class MisbehavingServerTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -177,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"HeadOf1024Bytes", "/big-head?total=1024", 0, "", HttpResult::Ok, kHello, ""},
         AnswerCase{"HeadOf1025Bytes", "/big-head?total=1025", 0, "", HttpResult::BadHead, "",
                    "RecvHttpHeadRes:bEndRecv == false error"},
-        AnswerCase{"ClosedBeforeAnswering", Raw(""), 0, "", HttpResult::BadHead, "",
+        AnswerCase{"ClosedBeforeAnswering", RawReply(""), 0, "", HttpResult::BadHead, "",
                    "RecvHttpHeadRes:recv error len 0"}),
     [](const auto& info) { return info.param.name; });
 
@@ -195,38 +174,41 @@ INSTANTIATE_TEST_SUITE_P(
                                "GetHttpFileSize() 失败"},
                     AnswerCase{
                         "PartialWithoutContentRange",
-                        Raw("HTTP/1.1 206 Partial Content\r\nContent-Length: 5\r\n\r\nhello"), 100,
-                        PatternBytes(0, 100), HttpResult::Refused, PatternBytes(0, 100), ""}),
+                        RawReply("HTTP/1.1 206 Partial Content\r\nContent-Length: 5\r\n\r\nhello"),
+                        100, PatternBytes(0, 100), HttpResult::Refused, PatternBytes(0, 100), ""}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     Heads, AnswerTest,
     testing::Values(
-        AnswerCase{"LengthWithoutBlank", Raw("HTTP/1.1 200 OK\r\nContent-Length:5\r\n\r\nhello"), 0,
-                   "", HttpResult::Ok, kHello, ""},
-        AnswerCase{"LengthInLowerCase", Raw("HTTP/1.0 200 OK\r\ncontent-length: 5\r\n\r\nhello"), 0,
-                   "", HttpResult::Ok, kHello, ""},
-        AnswerCase{"NegativeLength", Raw("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nhello"), 0,
-                   "", HttpResult::Refused, "", "GetHttpFileSize() 失败"},
+        AnswerCase{"LengthWithoutBlank",
+                   RawReply("HTTP/1.1 200 OK\r\nContent-Length:5\r\n\r\nhello"), 0, "",
+                   HttpResult::Ok, kHello, ""},
+        AnswerCase{"LengthInLowerCase",
+                   RawReply("HTTP/1.0 200 OK\r\ncontent-length: 5\r\n\r\nhello"), 0, "",
+                   HttpResult::Ok, kHello, ""},
+        AnswerCase{"NegativeLength", RawReply("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nhello"),
+                   0, "", HttpResult::Refused, "", "GetHttpFileSize() 失败"},
         AnswerCase{"OverflowingLength",
-                   Raw("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\nhello"), 0,
-                   "", HttpResult::Refused, "", ""},
-        AnswerCase{"GarbageLength", Raw("HTTP/1.1 200 OK\r\nContent-Length: 12abc\r\n\r\nhello"), 0,
-                   "", HttpResult::Refused, "", ""},
-        AnswerCase{"EmptyBody", Raw("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"), 0, "",
+                   RawReply("HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\nhello"),
+                   0, "", HttpResult::Refused, "", ""},
+        AnswerCase{"GarbageLength",
+                   RawReply("HTTP/1.1 200 OK\r\nContent-Length: 12abc\r\n\r\nhello"), 0, "",
+                   HttpResult::Refused, "", ""},
+        AnswerCase{"EmptyBody", RawReply("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"), 0, "",
                    HttpResult::Ok, "", ""},
         AnswerCase{
             "SuccessTextInAHeader",
-            Raw("HTTP/1.1 404 Not Found\r\nX-Note: 200 OK\r\nContent-Length: 5\r\n\r\nhello"), 0,
-            "", HttpResult::Refused, "", ""},
+            RawReply("HTTP/1.1 404 Not Found\r\nX-Note: 200 OK\r\nContent-Length: 5\r\n\r\nhello"),
+            0, "", HttpResult::Refused, "", ""},
         AnswerCase{"RedirectWithoutLocation",
-                   Raw("HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n"), 0, "",
+                   RawReply("HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n"), 0, "",
                    HttpResult::Refused, "", ""},
         AnswerCase{"TemporaryRedirectIsNoRedirect",
-                   Raw("HTTP/1.1 307 Temporary Redirect\r\nLocation: http://x/\r\n\r\n"), 0, "",
-                   HttpResult::Refused, "", ""},
+                   RawReply("HTTP/1.1 307 Temporary Redirect\r\nLocation: http://x/\r\n\r\n"), 0,
+                   "", HttpResult::Refused, "", ""},
         AnswerCase{"UnknownTransferCoding",
-                   Raw("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nhello"), 0, "",
+                   RawReply("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nhello"), 0, "",
                    HttpResult::Refused, "", ""}),
     [](const auto& info) { return info.param.name; });
 
@@ -238,17 +220,87 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"NoLengthAndKeptOpen", "/no-length-open?size=500", 0, "", HttpResult::BodyFailed,
                    PatternBytes(0, 500), "RecvHttpFile() recv错误", true},
         AnswerCase{"ChunkedStalls",
-                   Raw("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-                       "5\r\nhello\r\n",
-                       "open"),
+                   RawReply("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                            "5\r\nhello\r\n",
+                            "open"),
                    0, "", HttpResult::BodyFailed, kHello, "RecvHttpFile() recv错误", true},
         AnswerCase{"NoAnswer", "/silent", 0, "", HttpResult::BadHead, "",
                    "RecvHttpHeadRes:recv error len -1", true}),
     [](const auto& info) { return info.param.name; });
 
+// No server holds a request for ever: a head ends within its bound, a small
+// file within its own, a large body that stays too slow ends; none of them
+// cuts short an answer that keeps up. The bounds here are a tenth of a
+// second's multiples; the launcher's own are in seconds.
+class BoundsTest : public MisbehavingServerTest {
+protected:
+    static constexpr HttpTimeouts kTight{.receiveMs = 300,
+                                         .headTotalMs = 900,
+                                         .smallTotalMs = 900,
+                                         .minimumBytesPerSecond = 100,
+                                         .speedWindowMs = 900};
+
+    // Runs one request with the tight bounds; its result, log and length.
+    struct Outcome {
+        HttpResult result;
+        std::string log;
+        std::chrono::milliseconds took;
+    };
+    Outcome Run(const std::string& target, bool small) {
+        CHttpSocket client(&m_sink, m_services, kTight);
+        OutputFile out(Out(), "ab+", 0);
+        testing::internal::CaptureStdout();
+        const auto start = std::chrono::steady_clock::now();
+        const HttpResult result = small ? client.RequestSmallFile(Url(target), "", &out)
+                                        : client.RequestFile(Url(target), "", 0, &out);
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        fflush(stdout);
+        return Outcome{result, testing::internal::GetCapturedStdout(), took};
+    }
+};
+
+TEST_F(BoundsTest, ATricklingAnswerEndsWithinItsBound) {
+    const struct {
+        const char* name;
+        std::string target;
+        bool small;
+        HttpResult result;
+        const char* logLine;
+    } cases[] = {
+        {"head", "/drip?part=head&every=100&size=10", false, HttpResult::BadHead,
+         "RecvHttpHeadRes:head not complete after"},
+        {"large body", "/drip?every=100&size=100000", false, HttpResult::BodyFailed,
+         "RecvHttpFile() slower than 100 bytes/s over 900 ms"},
+        {"small body", "/drip?every=100&size=100000", true, HttpResult::BodyFailed,
+         "RecvHttpFile() not complete after"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        WriteFile(Out(), "");
+        const Outcome outcome = Run(row.target, row.small);
+        EXPECT_EQ(outcome.result, row.result);
+        EXPECT_THAT(outcome.log, HasSubstr(std::string("[CHttpSocket]\t") + row.logLine));
+        EXPECT_GE(outcome.took, std::chrono::milliseconds(800));
+        EXPECT_LT(outcome.took, std::chrono::milliseconds(5000)) << "held past its bound";
+        // What arrived stays for a later attempt to resume.
+        const std::string kept = ReadFile(Out());
+        EXPECT_EQ(kept, PatternBytes(0, int64_t(kept.size())));
+    }
+}
+
+TEST_F(BoundsTest, AnAnswerThatKeepsUpIsNeverCutShort) {
+    // 300 bytes a second across a window's end, and a fast body of 20 MiB.
+    EXPECT_EQ(Run("/drip?every=100&bytes=30&size=450", false).result, HttpResult::Ok);
+    EXPECT_EQ(ReadFile(Out()), PatternBytes(0, 450));
+    WriteFile(Out(), "");
+    EXPECT_EQ(Run("/file?size=20971520", false).result, HttpResult::Ok);
+    EXPECT_EQ(ReadFile(Out()).size(), 20971520u);
+}
+
 TEST_F(MisbehavingServerTest, PermanentRedirectCarriesTheLocation) {
     CHttpSocket client(&m_sink, m_services);
-    EXPECT_EQ(Fetch(client, Raw("HTTP/1.1 301 Moved\r\nlocation:http://b.example/y\r\n\r\n")),
+    EXPECT_EQ(Fetch(client, RawReply("HTTP/1.1 301 Moved\r\nlocation:http://b.example/y\r\n\r\n")),
               HttpResult::Redirect);
     EXPECT_EQ(client.Location(), "http://b.example/y");
 }
@@ -287,7 +339,8 @@ TEST_F(MisbehavingServerTest, KeepsOnlyAConnectionThatEndedCleanly) {
     ASSERT_EQ(Fetch(client, "/file?size=10&n=2"), HttpResult::Ok);
     ASSERT_EQ(Fetch(client, "/extra?size=10&extra=50&n=3"), HttpResult::Ok);
     ASSERT_EQ(Fetch(client, "/file?size=10&n=4"), HttpResult::Ok);
-    const std::string closesAfterAnswering = Raw("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    const std::string closesAfterAnswering =
+        RawReply("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
     ASSERT_EQ(Fetch(client, closesAfterAnswering), HttpResult::Ok);
     ASSERT_TRUE(WaitUntilServerClosed(closesAfterAnswering));
     ASSERT_EQ(Fetch(client, "/file?size=10&n=6"), HttpResult::Ok);

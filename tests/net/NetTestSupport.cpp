@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <stdexcept>
 
@@ -63,4 +64,20 @@ std::vector<std::string> FilesIn(const std::string& folder) {
         files.push_back(entry.path().string());
     }
     return files;
+}
+
+std::string RawReply(const std::string& reply, const std::string& then) {
+    // Percent-encodes every byte but letters and digits, for a query value.
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const unsigned char c : reply) {
+        if (isalnum(c)) {
+            encoded += char(c);
+        } else {
+            encoded += '%';
+            encoded += kHex[c >> 4];
+            encoded += kHex[c & 15];
+        }
+    }
+    return "/raw?reply=" + encoded + "&then=" + then;
 }

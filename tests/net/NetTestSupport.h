@@ -37,6 +37,10 @@ private:
 // The misbehaving server's body bytes [start, start + count): byte i is i % 251.
 std::string PatternBytes(int64_t start, int64_t count);
 
+// The misbehaving server's behaviour that answers exactly reply, then closes
+// ("close") or holds the connection ("open").
+std::string RawReply(const std::string& reply, const std::string& then = "close");
+
 // Runs the scope with another working directory (the error-head dumps are
 // written relative to it).
 class ScopedWorkingDirectory {

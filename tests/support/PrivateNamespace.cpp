@@ -35,14 +35,28 @@ std::string EnterNamespaces(int kinds) {
     const gid_t gid = getgid();
     if (unshare(CLONE_NEWUSER | kinds) != 0) return Failure("unshare");
     if (!WriteProcFile("/proc/self/setgroups", "deny") ||
-        !WriteProcFile("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1") ||
-        !WriteProcFile("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1")) {
+        !WriteProcFile("/proc/self/uid_map",
+                       std::to_string(uid) + " " + std::to_string(uid) + " 1") ||
+        !WriteProcFile("/proc/self/gid_map",
+                       std::to_string(gid) + " " + std::to_string(gid) + " 1")) {
         return Failure("user namespace maps");
     }
     return "";
 }
 
 }  // namespace
+
+std::string MountSmallVolume(const std::string& folder, uint64_t bytes) {
+    if (std::string error = EnterNamespaces(CLONE_NEWNS); !error.empty()) return error;
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        return Failure("private mounts");
+    }
+    const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
+    if (mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+        return Failure("tmpfs on " + folder);
+    }
+    return "";
+}
 
 std::string EnterPrivateResolver(const std::string& folder, const std::string& hosts) {
     const std::string files[][2] = {

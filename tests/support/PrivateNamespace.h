@@ -4,6 +4,7 @@
 // error text, empty on success.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // A private mount namespace in which /etc/hosts, /etc/resolv.conf and
@@ -12,6 +13,11 @@
 // lookup of any other name fails at once and the machine's own name server is
 // never asked.
 std::string EnterPrivateResolver(const std::string& folder, const std::string& hosts = "");
+
+// A private mount namespace in which a tmpfs of bytes lies on folder: a small
+// volume of the test's own, seen by the calling thread and what it starts,
+// gone with the namespace.
+std::string MountSmallVolume(const std::string& folder, uint64_t bytes);
 
 // A private network namespace with its loopback up: ports taken here are
 // nobody else's, and nothing outside can be reached.

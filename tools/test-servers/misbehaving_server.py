@@ -19,6 +19,12 @@ what it received. Paths (query parameters in brackets, sizes in bytes):
   /wrong-range [size, shift] 206 whose Content-Range starts `shift` bytes late
   /status [code, location]  that status, with a Location when given
   /raw [reply, then]        sends `reply` verbatim; then=close (default) or open
+  /drip [part, every, bytes, size, path, endless]
+                            trickles the answer out, `bytes` (1) at a time every
+                            `every` ms (1000): part=head from its first byte,
+                            part=body (default) after a whole head. The body is
+                            `size` pattern bytes, or the file at `path` (206 from
+                            a Range); endless=1 sends chunked pattern bytes for ever
 
 A connection serves further requests after an answer that leaves it usable.
 With --log FILE one line per request is appended: "<connection> <target> <range>".
@@ -28,6 +34,7 @@ closed that connection.
 
 import argparse
 import threading
+import time
 
 import rawhttp
 
@@ -154,6 +161,44 @@ def raw(conn, request):
     return False
 
 
+def drip(conn, request):
+    every = request.int_param("every", 1000) / 1000
+    piece = request.int_param("bytes", 1)
+    endless = request.query.get("endless") == "1"
+    if endless:
+        out, content = head("200 OK", [("Transfer-Encoding", "chunked")]), b""
+    else:
+        if "path" in request.query:
+            with open(request.query["path"], "rb") as source:
+                content = source.read()
+        else:
+            content = body(0, request.int_param("size", 1000))
+        start = request.range_start()
+        if start is not None and 0 < start < len(content):
+            out = head("206 Partial Content", [
+                ("Content-Length", len(content) - start),
+                ("Content-Range", f"bytes {start}-{len(content) - 1}/{len(content)}")])
+            content = content[start:]
+        else:
+            out = head("200 OK", [("Content-Length", len(content))])
+    if request.query.get("part", "body") == "head":
+        content, out = out + content, b""
+    try:
+        conn.sendall(out)
+        sent = 0
+        while endless or sent < len(content):
+            if endless:
+                conn.sendall(f"{piece:x}\r\n".encode() + body(sent, sent + piece) + b"\r\n")
+                sent += piece
+            else:
+                conn.sendall(content[sent:sent + piece])
+                sent += len(content[sent:sent + piece])
+            time.sleep(every)
+    except OSError:
+        return False  # the client gave up
+    return True
+
+
 BEHAVIOURS = {
     "/file": well_behaved,
     "/echo": echo,
@@ -170,6 +215,7 @@ BEHAVIOURS = {
     "/wrong-range": wrong_range,
     "/status": status,
     "/raw": raw,
+    "/drip": drip,
 }
 
 
