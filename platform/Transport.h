@@ -69,4 +69,20 @@ public:
 // Plain TCP.
 std::unique_ptr<ITransport> TcpTransport();
 
+// Which certificates a secure transport trusts.
+struct TlsSettings {
+    // A file of trusted certificates (PEM), trusted alone; empty: the system's
+    // trust store.
+    std::string caFile;
+};
+
+// TLS 1.2 or newer over TCP. The server's certificate must chain to a trusted
+// certificate and name the target's hostName (an IPv4 literal as an address);
+// a name also goes out as the server name. ConnectTimes::connectMs bounds the
+// TCP connection and the hand-shake together. A failed hand-shake or
+// certificate fails with ConnectStep::Secure and the cause in words.
+// Receive returns 0 after the server's close_notify, or after a plain TCP
+// close that falls between two records; a close inside a record is an error.
+std::unique_ptr<ITransport> TlsTransport(const TlsSettings& settings = {});
+
 }  // namespace platform
