@@ -35,11 +35,12 @@ bool IsNumericText(const std::string& text) {
 }  // namespace
 
 CHttpSocket::CHttpSocket(IDownLoadThread* progress, const platform::Services& services,
-                         HttpTimeouts timeouts)
+                         HttpTimeouts timeouts, platform::TlsSettings tls)
     : m_pSink(progress),
       m_services(services),
       m_timeouts(timeouts),
-      m_transport(platform::TcpTransport()),
+      m_tlsSettings(std::move(tls)),
+      m_tcp(platform::TcpTransport()),
       m_buffer(kBodyReadBytes) {}
 
 CHttpSocket::~CHttpSocket() {
@@ -88,6 +89,7 @@ HttpResult CHttpSocket::ParseURL() {
         log_write(LOG_ERROR, kModule, "ParseURL() %s", EscapeControlBytes(m_szURL).c_str());
         return HttpResult::BadUrl;
     }
+    m_bSecure = url->secure;
     m_szHost = url->host;
     m_nPort = url->port;
     m_szObject = url->target;
@@ -107,8 +109,11 @@ HttpResult CHttpSocket::ConnectHost() {
         return HttpResult::NoConnection;
     }
 
+    // An https URL goes over TLS or not at all: never over plain HTTP.
+    if (m_bSecure && !m_tls) m_tls = platform::TlsTransport(m_tlsSettings);
+    platform::ITransport& transport = m_bSecure ? *m_tls : *m_tcp;
     platform::ConnectFailure failure;
-    m_connection = m_transport->Connect(
+    m_connection = transport.Connect(
         platform::ConnectTarget{address, m_nPort, m_szHost},
         platform::ConnectTimes{m_timeouts.connectMs, m_timeouts.receiveMs}, failure);
     if (!m_connection) return ReportConnectFailure(failure, target, address);
@@ -133,8 +138,16 @@ HttpResult CHttpSocket::ReportConnectFailure(const platform::ConnectFailure& fai
             log_write(LOG_ERROR, kModule, "SO_RCVTIMEO setsockopt()失败");
             return HttpResult::NoConnection;
         case platform::ConnectStep::Connect:
-        case platform::ConnectStep::Secure:
             break;
+        case platform::ConnectStep::Secure: {
+            // The connection was made; the server could not prove who it is.
+            const auto& bytes = address.octets;
+            log_write(LOG_ERROR, kModule,
+                      "ConnectHost() %s %d.%d.%d.%d connect error isproxy %d: %s",
+                      EscapeControlBytes(target).c_str(), bytes[0], bytes[1], bytes[2], bytes[3], 0,
+                      EscapeControlBytes(failure.reason).c_str());
+            return HttpResult::NoConnection;
+        }
     }
     const auto& bytes = address.octets;
     log_write(LOG_ERROR, kModule, "ConnectHost() %s %d.%d.%d.%d connect error isproxy %d",
@@ -246,8 +259,11 @@ bool CHttpSocket::CanReuseConnection() {
            m_connection->MayBeReused();
 }
 
+// A connection carries only requests of the same scheme, host and port (and
+// to the same address).
 std::string CHttpSocket::ConnectionTarget() const {
-    return (m_szAddress.empty() ? m_szHost : m_szAddress) + ":" + std::to_string(m_nPort);
+    return std::string(m_bSecure ? "https://" : "http://") + m_szHost + "@" +
+           (m_szAddress.empty() ? m_szHost : m_szAddress) + ":" + std::to_string(m_nPort);
 }
 
 void CHttpSocket::CloseConnection() {

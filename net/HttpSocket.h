@@ -49,15 +49,18 @@ struct HttpTimeouts {
 class CHttpSocket {
 public:
     // progress must outlive the client; it is called on the requesting
-    // thread. services gives the clock and the resolver.
+    // thread. services gives the clock and the resolver; tls says whom an
+    // https server's certificate must chain to (the system's trust store by
+    // default).
     CHttpSocket(IDownLoadThread* progress, const platform::Services& services,
-                HttpTimeouts timeouts = {});
+                HttpTimeouts timeouts = {}, platform::TlsSettings tls = {});
     virtual ~CHttpSocket();
     CHttpSocket(const CHttpSocket&) = delete;
     CHttpSocket& operator=(const CHttpSocket&) = delete;
 
-    // Fetches url into body (may be null). address, when not empty, is the
-    // IPv4 address to connect to instead of the URL's host. rangeStart > 0
+    // Fetches url into body (may be null), over TLS for an https URL.
+    // address, when not empty, is the IPv4 address to connect to instead of
+    // the URL's host; the host is still the name the server must prove. rangeStart > 0
     // asks for the resource from that offset.
     HttpResult RequestFile(const std::string& url, const std::string& address, int64_t rangeStart,
                            IBodySink* body);
@@ -115,10 +118,13 @@ private:
     IDownLoadThread* m_pSink;              // not owned
     const platform::Services& m_services;  // outlives the client
     const HttpTimeouts m_timeouts;
-    std::unique_ptr<platform::ITransport> m_transport;    // opens every connection
+    const platform::TlsSettings m_tlsSettings;
+    std::unique_ptr<platform::ITransport> m_tcp;  // opens plain connections
+    std::unique_ptr<platform::ITransport> m_tls;  // opens https ones; made when first needed
     std::unique_ptr<platform::IConnection> m_connection;  // the open one, none when closed
     IBodySink* m_pBody = nullptr;          // the current request's body, owned by the caller
     std::string m_szURL;                   // the URL of the current request
+    bool m_bSecure = false;                // the URL is https
     std::string m_szHost;                  // host name taken from the URL
     std::string m_szAddress;               // address override of the current request, or empty
     uint16_t m_nPort = 0;                  // port taken from the URL
@@ -130,7 +136,7 @@ private:
     std::atomic<int64_t> m_nTotalRecv{0};  // only grows; relaxed is enough for a zero test
     int64_t m_tLastActive = 0;             // last body chunk or end of the last good request
     std::string m_szLocation;              // the Location of the last 301/302
-    std::string m_connectedTo;             // "target:port" of the open connection
+    std::string m_connectedTo;             // scheme, host, target and port of the open connection
     std::vector<char> m_buffer;            // one body read
     // The bounds of the current request.
     enum class BodyStop { None, TooSlow, Overdue };

@@ -145,6 +145,7 @@ std::optional<HttpUrl> ParseHttpUrl(std::string_view url) {
     }
 
     HttpUrl parsed;
+    parsed.secure = LowerAscii(scheme) == "https";
     parsed.port = *defaultPort;
     // A bracketed IPv6 literal keeps its colons; the port follows the bracket.
     const size_t hostEnd = authority.starts_with('[') ? authority.find(']') : 0;

@@ -8,9 +8,10 @@
 #include <string_view>
 
 struct HttpUrl {
-    std::string host;    // without port and user name
-    uint16_t port = 0;   // the explicit port, else the scheme's default
-    std::string target;  // path and query, canonical; never empty, no fragment
+    bool secure = false;  // https: the request goes over TLS
+    std::string host;     // without port and user name
+    uint16_t port = 0;    // the explicit port, else the scheme's default
+    std::string target;   // path and query, canonical; never empty, no fragment
 };
 
 // Accepts "scheme://[user@]host[:port][/path][?query][#fragment]" for http and

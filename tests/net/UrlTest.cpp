@@ -47,6 +47,24 @@ INSTANTIATE_TEST_SUITE_P(
                     UrlCase{"http://h/p#frag", "h", 80, "/p"},
                     UrlCase{"http://[::1]:8080/p", "[::1]", 8080, "/p"}));
 
+TEST(UrlSchemeTest, OnlyHttpsGoesOverTls) {
+    const struct {
+        const char* url;
+        bool secure;
+        uint16_t port;
+    } cases[] = {
+        {"https://h/x", true, 443},       {"HTTPS://h/x", true, 443},
+        {"https://h:8443/x", true, 8443}, {"http://h/x", false, 80},
+        {"http://h:443/x", false, 443},
+    };
+    for (const auto& row : cases) {
+        const std::optional<HttpUrl> url = ParseHttpUrl(row.url);
+        ASSERT_TRUE(url) << row.url;
+        EXPECT_EQ(url->secure, row.secure) << row.url;
+        EXPECT_EQ(url->port, row.port) << row.url;
+    }
+}
+
 TEST(UrlRejectTest, RefusesWhatCannotBeCracked) {
     for (const char* url : {"", "dl.example/download", "/download/x", "http:/host/x", "://host/x",
                             "ftp://host/x", "http:///x", "http://:80/x", "http://host:0/x",

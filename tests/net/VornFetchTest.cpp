@@ -67,6 +67,25 @@ TEST_F(VornFetchTest, ConnectsToAnAddressGivenForTheHost) {
     EXPECT_EQ(log[0].host, "dl.quorvane.invalid");
 }
 
+// An operator checks an https mirror against a private CA; without it the
+// server's certificate is not trusted and nothing is fetched.
+TEST_F(VornFetchTest, FetchesOverHttpsTrustingTheGivenCa) {
+    NginxServer secure(m_root, NginxOptions{.tls = TestCertificates().good});
+    const std::string out = m_dir / "out";
+    const FetchRun trusted =
+        RunFetch(m_dir.Path(), secure.Url("/package.bin") + " --cacert " +
+                                   TestCertificates().caFile + " --out " + out);
+    EXPECT_EQ(trusted.exitCode, 0) << trusted.output;
+    EXPECT_EQ(ReadFile(out), std::string(5000, 'p'));
+
+    const FetchRun unknown = RunFetch(m_dir.Path(), secure.Url("/package.bin") + " --cacert " +
+                                                        TestCertificates().selfSigned.certificate +
+                                                        " --out " + out + "2");
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_THAT(unknown.output, testing::HasSubstr("result 3, received 0 bytes"));
+    EXPECT_EQ(secure.AccessLog(1).size(), 1u) << "only the trusted run sent its request";
+}
+
 TEST_F(VornFetchTest, FailsWithTheClientsResult) {
     const FetchRun missing =
         RunFetch(m_dir.Path(), m_server.Url("/missing.bin") + " --out " + (m_dir / "out"));

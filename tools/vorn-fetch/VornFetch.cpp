@@ -56,11 +56,15 @@ struct Arguments {
     int64_t offset = 0;
     std::string out;
     std::optional<PackageKey> key;  // --pubkey
+    platform::TlsSettings tls;      // --cacert: whom an https server must chain to
 };
 
 int Usage() {
     fprintf(stderr,
-            "usage: vorn-fetch URL [--address A] [--offset N] [--pubkey KEY] --out FILE\n"
+            "usage: vorn-fetch URL [--address A] [--offset N] [--pubkey KEY] [--cacert FILE]\n"
+            "                  --out FILE\n"
+            "URL is http or https; https trusts the system's certificates, or with --cacert\n"
+            "those in FILE alone.\n"
             "exit status: 0 fetched (and verified), 1 transfer failed, 2 usage; with --pubkey\n"
             "3 no signature, 4 signature too large, 5 malformed, 6 legacy, 7 unknown key,\n"
             "8 bad signature, 9 bad global signature\n");
@@ -86,6 +90,8 @@ bool ParseArguments(int argc, char** argv, Arguments* args) {
             if (!ParseOffset(argv[++i], &args->offset)) return false;
         } else if (arg == "--out" && hasValue) {
             args->out = argv[++i];
+        } else if (arg == "--cacert" && hasValue) {
+            args->tls.caFile = argv[++i];
         } else if (arg == "--pubkey" && hasValue) {
             args->key = ParsePackageKey(argv[++i]);
             if (!args->key) return false;
@@ -113,7 +119,7 @@ int main(int argc, char** argv) {
     HashingSink hashing(out, out.File());
     const platform::Services services = platform::SystemServices({});
     QuietSink sink;
-    CHttpSocket client(&sink, services);
+    CHttpSocket client(&sink, services, HttpTimeouts{}, args.tls);
     IBodySink* body = args.key ? static_cast<IBodySink*>(&hashing) : &out;
     const HttpResult result = client.RequestFile(args.url, args.address, args.offset, body);
     if (result == HttpResult::Refused || result == HttpResult::Redirect) {
