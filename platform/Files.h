@@ -31,6 +31,9 @@ public:
     // Opened for reading and appending, created (rw-r--r--) when missing.
     static File OpenForAppending(const std::string& path);
     static File OpenForReading(const std::string& path);
+    // Opened for reading only, created (rw-r--r--) when missing: enough to
+    // hold its lock without keeping it open for writing.
+    static File OpenForLocking(const std::string& path);
 
     explicit operator bool() const { return m_native != kClosed; }
 

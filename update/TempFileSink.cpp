@@ -9,28 +9,37 @@ constexpr unsigned kLockPollMs = 50;
 TempFileSink::TempFileSink(const std::string& path, unsigned waitMs, const IClock& clock) {
     const uint32_t start = clock.TickMs();
     while (true) {
-        m_file = platform::File::OpenForAppending(path);
-        if (!m_file) return;
-        platform::File::LockOutcome lock = m_file.TryLock();
+        m_lock = platform::File::OpenForLocking(path);
+        if (!m_lock) return;
+        platform::File::LockOutcome lock = m_lock.TryLock();
         while (lock == platform::File::LockOutcome::Busy &&
                static_cast<uint32_t>(clock.TickMs() - start) < waitMs) {
             clock.SleepMs(kLockPollMs);
-            lock = m_file.TryLock();
+            lock = m_lock.TryLock();
         }
         if (lock == platform::File::LockOutcome::Failed) {
-            m_file.Close();
+            m_lock.Close();
             return;
         }
         if (lock == platform::File::LockOutcome::Busy) {
-            m_file.Close();
+            m_lock.Close();
             m_state = State::Busy;
             return;
         }
-        const std::optional<platform::FileIdentity> held = m_file.Identity();
-        if (held && platform::IdentityAt(path) == held) break;
-        // Its last holder moved the file into place or deleted it while this
-        // sink waited: writing it now would change what the other one checked.
-        m_file.Close();
+        // Its last holder may have moved the file into place or deleted it
+        // while this sink waited: writing it now would change what the other
+        // one checked. The file opened for writing must be the locked one.
+        const std::optional<platform::FileIdentity> held = m_lock.Identity();
+        if (held && platform::IdentityAt(path) == held) {
+            m_file = platform::File::OpenForAppending(path);
+            if (m_file && m_file.Identity() == held) break;
+            m_file.Close();
+        }
+        m_lock.Close();
+        if (static_cast<uint32_t>(clock.TickMs() - start) >= waitMs) {
+            m_state = State::Busy;
+            return;
+        }
     }
     m_size = m_file.Size().value_or(0);
     m_state = State::Open;

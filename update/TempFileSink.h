@@ -25,8 +25,10 @@ public:
 
     // Opens path for reading and appending, creating it when missing, and
     // takes its lock. While another launcher holds the lock, the sink waits up
-    // to waitMs on clock. A file that its holder moved away or removed before
-    // letting go is not the temporary file any more: the path is opened anew.
+    // to waitMs on clock, holding the file open for reading only (a file open
+    // for writing cannot be started as a program). A file that its holder
+    // moved away or removed before letting go is not the temporary file any
+    // more: the path is opened anew.
     explicit TempFileSink(const std::string& path, unsigned waitMs = kTempFileWaitMs,
                           const IClock& clock = SystemClock());
 
@@ -45,7 +47,8 @@ public:
 
 private:
     // Every field belongs to the thread that owns the sink.
-    platform::File m_file;
+    platform::File m_lock;  // holds the lock
+    platform::File m_file;  // the same file, for writing
     State m_state = State::Failed;
     int64_t m_size = 0;
 };

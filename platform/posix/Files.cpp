@@ -47,6 +47,10 @@ File File::OpenForAppending(const std::string& path) {
         open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644));
 }
 
+File File::OpenForLocking(const std::string& path) {
+    return File(open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644));
+}
+
 File File::OpenForReading(const std::string& path) {
     return File(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
 }

@@ -1,6 +1,7 @@
 // Signed install packages with the real launcher: it runs only a package that
 // its built-in key vouches for, asked of the server that served the package.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include "BuildConstants.h"
 #include "tests/e2e/LauncherSandbox.h"
 #include "tests/e2e/LoopbackServices.h"
+#include "tests/e2e/WaitUntil.h"
 #include "tests/support/OutputLines.h"
 #include "tests/support/ToolRun.h"
 
@@ -198,6 +200,77 @@ TEST_F(SignatureTest, ATamperedPrefixIsRefusedThenFetchedWhole) {
     const std::vector<NginxAccess> fromBackup = backup->AccessLog(2);
     ASSERT_EQ(fromBackup.size(), 2u);
     EXPECT_EQ(fromBackup[0].range, "-");
+}
+
+// A script that leaves marker behind when it runs: bytes nobody signed.
+std::string WriteOtherBytes(const std::string& path, const std::string& marker) {
+    WriteFile(path, "#!/bin/sh\n: > '" + marker + "'\n");
+    chmod(path.c_str(), 0755);
+    return path;
+}
+
+// "/drip" answers with the file at path: whole at once, or after holdMs.
+std::string FileAnswer(const std::string& path, int holdMs = 0) {
+    return "/drip?every=0&bytes=1048576&hold=" + std::to_string(holdMs) + "&path=" + path;
+}
+
+// The host restarts a launcher while it checks the package it has just
+// received. Its successor must wait for the temporary file: taken over at
+// once, a resume answered with other bytes would change the file between the
+// check and the start. Here the predecessor's signature is held a moment and
+// the successor's longer, so the predecessor moves its package into place and
+// runs it while the successor still checks what it got.
+TEST_F(SignatureTest, BytesWrittenWhileThePackageIsCheckedNeverRun) {
+    const std::string marker = work / "other-bytes-ran";
+    const std::string other = WriteOtherBytes(work / "other.exe", marker);
+    const std::string signature = std::string(VORN_E2E_SAMPLE_PACKAGE) + ".minisig";
+    // Through the host the primary is asked for the package's disguised name.
+    const std::string target = DisguisedPackageTarget();
+    const auto primary = StartRoutedServer(PrimaryPort(),
+                                           {{target, FileAnswer(VORN_E2E_SAMPLE_PACKAGE)},
+                                            {target, FileAnswer(other)},
+                                            {target + ".minisig", FileAnswer(signature, 3000)},
+                                            {target + ".minisig", FileAnswer(signature, 6000)}},
+                                           work / "primary.log");
+    sandbox.UseHostLibrary("stopdelay 8000\nready\nsleep 500\nrestart second\n");
+    WriteFile(sandbox.Root() + "/host-script.second", "ready\n");
+
+    const auto run = sandbox.Start({"PROCPARA=first"});
+
+    ASSERT_TRUE(run->WaitForExit(kRunLimit)) << run->Stderr();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadFile(sandbox.GamePath()) == ReadFile(VORN_E2E_SAMPLE_GAME); }, kRunLimit))
+        << "the predecessor did not install the package it checked\n"
+        << Log();
+    EXPECT_EQ(sandbox.OpenedPage(kRunLimit), build::kServicePageUrl)
+        << "the successor did not give up on the other bytes";
+    EXPECT_FALSE(FileExists(marker)) << "bytes nobody checked ran";
+    EXPECT_NE(Log().find("does not match the package"), std::string::npos) << Log();
+}
+
+// A redirect answered by another redirect is a failed attempt, not a
+// package: a package an earlier run left in the install folder is never run
+// in its place.
+TEST_F(SignatureTest, ALeftoverPackageNeverRunsAfterRedirectsThatLeadNowhere) {
+    const std::string marker = work / "leftover-ran";
+    WriteOtherBytes(sandbox.PackagePath(), marker);
+    std::vector<std::unique_ptr<PythonServer>> servers;
+    for (const uint16_t port : {PrimaryPort(), BackupPort()}) {
+        const std::string here = "http://127.0.0.1:" + std::to_string(port);
+        servers.push_back(
+            StartRoutedServer(port,
+                              {{PackageTarget(), "/status?code=302&location=" + here + "/again"},
+                               {"/again", "/status?code=302&location=" + here + PackageTarget()}},
+                              work / ("server-" + std::to_string(port) + ".log")));
+    }
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    EXPECT_TRUE(HoldsInOrder(run->StderrLines(), kDownloadFailedMessages)) << run->Stderr();
+    EXPECT_EQ(sandbox.OpenedPage(), build::kServicePageUrl);
+    EXPECT_FALSE(FileExists(marker)) << "the leftover ran";
+    EXPECT_FALSE(FileExists(sandbox.GamePath()));
 }
 
 // A launcher built without a key runs packages unchecked, as always, and

@@ -2,9 +2,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "tests/support/FakeClock.h"
@@ -113,6 +116,28 @@ TEST_F(TempFileSinkTest, AFileItsHolderMovedAwayIsNeverWritten) {
     EXPECT_TRUE(sink.Write("other bytes", 11));
     EXPECT_EQ(ReadFile(moved), "checked bytes");
     EXPECT_EQ(ReadFile(path), "other bytes");
+}
+
+// A holder that starts the file it moved into place must not find it busy: a
+// waiting sink holds it open for reading only.
+TEST_F(TempFileSinkTest, AWaitingSinkDoesNotKeepTheFileFromStarting) {
+    WriteFile(path, "#!/bin/sh\nexit 7\n");
+    chmod(path.c_str(), 0755);
+    const std::string moved = dir / "vorn_ad2.exe";
+    int other = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(other, LOCK_EX), 0);
+    int status = -1;
+    EventfulClock clock([&] {
+        ASSERT_EQ(rename(path.c_str(), moved.c_str()), 0);
+        status = system(("'" + moved + "'").c_str());
+        close(other);
+    });
+
+    TempFileSink sink(path, 2000, clock);
+
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 7) << "the moved file could not be started";
+    EXPECT_TRUE(sink.Opened());
 }
 
 TEST_F(TempFileSinkTest, OnlyOneWriterHoldsTheFile) {

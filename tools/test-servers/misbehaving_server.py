@@ -19,9 +19,10 @@ what it received. Paths (query parameters in brackets, sizes in bytes):
   /wrong-range [size, shift] 206 whose Content-Range starts `shift` bytes late
   /status [code, location]  that status, with a Location when given
   /raw [reply, then]        sends `reply` verbatim; then=close (default) or open
-  /drip [part, every, bytes, size, path, endless]
+  /drip [part, every, bytes, size, path, endless, hold]
                             trickles the answer out, `bytes` (1) at a time every
-                            `every` ms (1000): part=head from its first byte,
+                            `every` ms (1000), after `hold` ms of silence (0):
+                            part=head from its first byte,
                             part=body (default) after a whole head. The body is
                             `size` pattern bytes, or the file at `path` (206 from
                             a Range); endless=1 sends chunked pattern bytes for ever
@@ -183,6 +184,7 @@ def drip(conn, request):
             out = head("200 OK", [("Content-Length", len(content))])
     if request.query.get("part", "body") == "head":
         content, out = out + content, b""
+    time.sleep(request.int_param("hold", 0) / 1000)
     try:
         conn.sendall(out)
         sent = 0

@@ -6,6 +6,9 @@ so that a program with fixed URLs (the launcher) meets them:
                                    answers BEHAVIOUR, with QUERY as its
                                    parameters (repeatable), e.g.
                                    --route /download/vorn_ad2.exe=/close-early?size=9000&send=4000
+                                   A PATH routed more than once answers its
+                                   requests with those behaviours in turn, the
+                                   last one from then on.
   --port N                         listen on this port (default: any free one)
   --log FILE                       append "<connection> <target> <range>" per request
 
@@ -37,8 +40,19 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--log")
     args = parser.parse_args()
-    routes = dict(args.route)
+    routes = {}
+    for path, route in args.route:
+        routes.setdefault(path, []).append(route)
+    answered = {}  # requests answered per path; guarded by turn_lock
+    turn_lock = threading.Lock()
     log_lock = threading.Lock()  # one connection thread appends to the log at a time
+
+    def route_for(path):
+        with turn_lock:
+            turn = answered.get(path, 0)
+            answered[path] = turn + 1
+        choices = routes[path]
+        return choices[min(turn, len(choices) - 1)]
 
     def handle_connection(conn, connection_id):
         while True:
@@ -49,11 +63,10 @@ def main():
                 with log_lock, open(args.log, "a", encoding="latin-1") as out:
                     out.write(f"{connection_id} {request.target} "
                               f"{request.headers.get('range', '-')}\n")
-            route = routes.get(request.path)
-            if route is None:
+            if request.path not in routes:
                 conn.sendall(misbehaving_server.head("404 Not Found", [("Content-Length", 0)]))
                 continue
-            behaviour, query = route
+            behaviour, query = route_for(request.path)
             request.query = query
             if not behaviour(conn, request):
                 return
