@@ -1,7 +1,8 @@
-// Launch mode with the game present, the single-launcher guard and the
-// registration switch, with the real launcher.
+// Launch mode with the game present, the folders a game is started from, the
+// single-launcher guard and the registration switch, with the real launcher.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -87,6 +88,92 @@ TEST(LaunchModeTest, AWindowsGameIsStartedThroughWine) {
     EXPECT_EQ(ReadFile(record), sandbox.InstallDir() + "/vorn\n" + sandbox.GamePath() +
                                     "\nDEBUG=TRUE,PROCPARA=" + std::to_string(run->Pid()) + "\n");
     EXPECT_FALSE(FileExists(sandbox.RunMarkerPath()));
+}
+
+// A game planted where the launcher looks first must not be started as the
+// player's: on the way from a candidate folder to the game, every part must
+// belong to the player or the system, and nobody else may write it. Here the
+// launcher's folder lies on a volume of its own, whose root holds the planted
+// game; the player's game is on the volume the scan finds next.
+struct PlantedGame {
+    const char* name;
+    bool changesOwner;  // needs root
+    void (*spoil)(const std::string& volume);
+};
+
+class PlantedGameTest : public ::testing::TestWithParam<PlantedGame> {};
+
+TEST_P(PlantedGameTest, IsNotStartedFromTheLaunchersVolume) {
+    if (GetParam().changesOwner && geteuid() != 0) {
+        GTEST_SKIP() << "giving files to another user needs root";
+    }
+    LauncherSandbox sandbox;
+    sandbox.InstallSampleGame();
+    const std::string launchersVolume = sandbox.Root();
+    ASSERT_TRUE(sandbox.LauncherDir().starts_with(launchersVolume + "/"));
+    sandbox.SetFixedVolumes({sandbox.InstallDir(), launchersVolume});
+    sandbox.InstallSampleGameIn(launchersVolume);
+    GetParam().spoil(launchersVolume);
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << run->Stderr();
+    const std::vector<GameStart> starts = sandbox.GameStarts();
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].workingDir, sandbox.InstallDir() + "/vorn") << "the planted game ran";
+    EXPECT_NE(
+        sandbox.SettingsText().find("\"QuorvaneInstallDic\"=\"" + sandbox.InstallDir() + "\""),
+        std::string::npos)
+        << sandbox.SettingsText();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, PlantedGameTest,
+    ::testing::Values(PlantedGame{"GameOfAnotherUser", true,
+                                  [](const std::string& volume) {
+                                      LauncherSandbox::GiveToAnotherUser(volume + "/vorn");
+                                  }},
+                      PlantedGame{"GameFileOfAnotherUser", true,
+                                  [](const std::string& volume) {
+                                      LauncherSandbox::GiveToAnotherUser(
+                                          LauncherSandbox::GamePathIn(volume));
+                                  }},
+                      PlantedGame{"GameFolderTheGroupCanWrite", false,
+                                  [](const std::string& volume) {
+                                      chmod((volume + "/vorn/ADPackage").c_str(), 0775);
+                                  }},
+                      PlantedGame{"VolumeRootOthersCanWrite", false,
+                                  [](const std::string& volume) { chmod(volume.c_str(), 0777); }},
+                      PlantedGame{"GameFileALink", false,
+                                  [](const std::string& volume) {
+                                      const std::string game = LauncherSandbox::GamePathIn(volume);
+                                      std::filesystem::rename(game, volume + "/elsewhere");
+                                      std::filesystem::create_symlink(volume + "/elsewhere", game);
+                                  }}),
+    [](const ::testing::TestParamInfo<PlantedGame>& info) { return info.param.name; });
+
+// A stored install folder that others may write is passed over the same way,
+// and the folder the game was found in is remembered instead.
+TEST(StoredInstallFolderTest, OneOthersCanWriteIsPassedOver) {
+    LauncherSandbox sandbox;
+    sandbox.InstallSampleGame();
+    const std::string stored = sandbox.Root() + "/stored";
+    sandbox.InstallSampleGameIn(stored);
+    chmod(stored.c_str(), 0777);
+    sandbox.WriteSettingsText("\"QuorvaneInstallDic\"=\"" + stored + "\"\n");
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << run->Stderr();
+    const std::vector<GameStart> starts = sandbox.GameStarts();
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].workingDir, sandbox.InstallDir() + "/vorn") << "the stored folder's ran";
+    EXPECT_NE(
+        sandbox.SettingsText().find("\"QuorvaneInstallDic\"=\"" + sandbox.InstallDir() + "\""),
+        std::string::npos)
+        << sandbox.SettingsText();
 }
 
 TEST(SingleLauncherTest, SecondLauncherIsRefusedWhileTheFirstInstalls) {
