@@ -10,6 +10,7 @@
 #include "tests/e2e/LauncherSandbox.h"
 #include "tests/e2e/LoopbackServices.h"
 #include "tests/e2e/WaitUntil.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
 
@@ -193,6 +194,37 @@ TEST(SingleLauncherTest, SecondLauncherIsRefusedWhileTheFirstInstalls) {
     // The second launcher has ended: had it connected, nginx would count it.
     EXPECT_EQ(slowPrimary->ConnectionsAccepted(), 1u)
         << "only the first launcher, still downloading, may have connected";
+}
+
+// Without a runtime folder the lock lies in a folder of the player's own:
+// another user's program holding a lock file of that name in the shared
+// temporary folder does not turn the player's launcher away.
+TEST(SingleLauncherTest, AnotherUsersLockInTheSharedTemporaryFolderIsNotThePlayers) {
+    if (geteuid() != 0) GTEST_SKIP() << "starting a program as another user needs root";
+    LauncherSandbox sandbox;
+    sandbox.InstallSampleGame();
+    // A marker left behind: launch mode takes the lock.
+    WriteFile(sandbox.RunMarkerPath(), "");
+    sandbox.RemoveEnvironment("XDG_RUNTIME_DIR");
+    const std::string sharedTemp = sandbox.Root() + "/tmp";
+    chmod(sharedTemp.c_str(), 01777);
+    chmod(sandbox.Root().c_str(), 0711);
+    ChildProcess holder(LauncherSandbox::AsAnotherUser({"/usr/bin/python3", "-c",
+                                                        "import fcntl, signal, sys\n"
+                                                        "lock = open(sys.argv[1], 'a')\n"
+                                                        "fcntl.flock(lock, fcntl.LOCK_EX)\n"
+                                                        "print('held', flush=True)\n"
+                                                        "signal.pause()\n",
+                                                        sharedTemp + "/Launch.lock"}));
+    ASSERT_EQ(holder.ReadLine(20s), "held");
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    EXPECT_EQ(run->Stderr().find("游戏正在下载更新中！"), std::string::npos) << run->Stderr();
+    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << run->Stderr();
+    EXPECT_TRUE(FileExists(sandbox.Root() + "/data/Velmora/Launch.lock"));
+    EXPECT_FALSE(holder.HasExited());
 }
 
 // Every file below root with its size, except the runs' own output.

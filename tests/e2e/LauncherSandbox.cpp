@@ -130,6 +130,10 @@ void LauncherSandbox::SetEnvironment(const std::string& name, const std::string&
     m_extraEnvironment.push_back(name + "=" + value);
 }
 
+void LauncherSandbox::RemoveEnvironment(const std::string& name) {
+    m_extraEnvironment.push_back(name);
+}
+
 std::vector<std::string> LauncherSandbox::Environment() const {
     std::vector<std::string> environment{
         "PATH=" + (m_root / "bin") + ":/usr/local/bin:/usr/bin:/bin",
@@ -159,10 +163,11 @@ std::vector<std::string> LauncherSandbox::Environment() const {
     environment.push_back(std::string("TSAN_OPTIONS=") + (tsanOptions ? tsanOptions : "") +
                           " suppressions=" + VORN_E2E_TSAN_SUPPRESSIONS);
     for (const std::string& extra : m_extraEnvironment) {
-        const std::string name = extra.substr(0, extra.find('=') + 1);
+        const size_t equals = extra.find('=');
+        const std::string name = extra.substr(0, equals) + "=";
         std::erase_if(environment,
                       [&](const std::string& entry) { return entry.starts_with(name); });
-        environment.push_back(extra);
+        if (equals != std::string::npos) environment.push_back(extra);
     }
     return environment;
 }

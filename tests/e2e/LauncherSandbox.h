@@ -46,6 +46,8 @@ public:
     void InstallSampleGameIn(const std::string& installDir);
     // Sets an environment variable for the runs started afterwards.
     void SetEnvironment(const std::string& name, const std::string& value);
+    // Takes an environment variable away from the runs started afterwards.
+    void RemoveEnvironment(const std::string& name);
     // Runs started afterwards have a name service of their own that knows no
     // name, as on a machine without a network (tests/support/PrivateNamespace.h).
     void TakeAwayTheResolver() { m_noResolver = true; }
@@ -104,7 +106,8 @@ private:
     std::vector<std::string> Environment() const;
 
     TempDir m_root;
-    std::vector<std::string> m_extraEnvironment;  // "NAME=value", later ones win
+    // "NAME=value", or "NAME" for one taken away; later ones win.
+    std::vector<std::string> m_extraEnvironment;
     bool m_noResolver = false;
     bool m_unprivilegedAndTraced = false;
     int m_runCount = 0;

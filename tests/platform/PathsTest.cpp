@@ -22,14 +22,18 @@ TEST(PathsTest, UserFoldersFollowTheXdgVariables) {
         std::optional<std::string> config, data, runtime, tmpdir;
         std::string expectConfig, expectData, expectRuntime;
     };
+    // Without a runtime folder the lock goes to a folder of the user's own,
+    // never to the temporary folder that every user shares.
     const Case cases[] = {
         {"/c", "/d", "/r", "/t", "/c", "/d", "/r"},
+        {std::nullopt, "/d", std::nullopt, "/t", "/home/ann/.config", "/d", "/d/Velmora"},
         {std::nullopt, std::nullopt, std::nullopt, "/t", "/home/ann/.config",
-         "/home/ann/.local/share", "/t"},
+         "/home/ann/.local/share", "/home/ann/.local/share/Velmora"},
         // Empty and relative values are ignored.
-        {"", "relative", "", "", "/home/ann/.config", "/home/ann/.local/share", "/tmp"},
-        {std::nullopt, std::nullopt, std::nullopt, std::nullopt, "/home/ann/.config",
-         "/home/ann/.local/share", "/tmp"},
+        {"", "relative", "", "", "/home/ann/.config", "/home/ann/.local/share",
+         "/home/ann/.local/share/Velmora"},
+        {std::nullopt, std::nullopt, "relative", std::nullopt, "/home/ann/.config",
+         "/home/ann/.local/share", "/home/ann/.local/share/Velmora"},
     };
     ScopedEnv home("HOME", "/home/ann");
     for (const Case& c : cases) {
