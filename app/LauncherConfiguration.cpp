@@ -1,6 +1,8 @@
 #include "app/LauncherConfiguration.h"
 
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include "net/ResolveHostIP.h"
 #include "platform/Files.h"
@@ -23,8 +25,39 @@ std::string Bounded(const std::string& text, size_t fieldCapacity) {
     return capacity::Fits(text, fieldCapacity) ? text : std::string();
 }
 
+// How the way from an install folder to its game stands. Every part of it
+// that is there (the folder, the game's folders, the game) must belong to the
+// player or the system, with nobody else allowed to write it: otherwise
+// another user could have put a program there for the player to run.
+enum class GameWay { Installed, Absent, Untrusted };
+
+GameWay InspectGameWay(const std::string& installDir, const LaunchConfig& config) {
+    const std::string game = GameExecutablePath(installDir, config.m_szGameDir);
+    std::vector<std::string> way{installDir};
+    for (size_t slash = game.find('/', installDir.size() + 1); slash != std::string::npos;
+         slash = game.find('/', slash + 1)) {
+        way.push_back(game.substr(0, slash));
+    }
+    way.push_back(game);
+    for (const std::string& part : way) {
+        // Nothing further down can be there either.
+        if (!platform::IdentityAt(part)) return GameWay::Absent;
+        if (!platform::OnlyUserOrSystemMayWrite(part)) return GameWay::Untrusted;
+    }
+    return platform::FileReadable(game) ? GameWay::Installed : GameWay::Absent;
+}
+
+void LogUntrusted(const std::string& installDir) {
+    log_write(LOG_WARN, "CUpdateDlg",
+              "install folder %s not used: it or the way to its game is open to other users",
+              installDir.c_str());
+}
+
+// True when the game can be started from installDir.
 bool GameInstalledIn(const std::string& installDir, const LaunchConfig& config) {
-    return platform::FileReadable(GameExecutablePath(installDir, config.m_szGameDir));
+    const GameWay way = InspectGameWay(installDir, config);
+    if (way == GameWay::Untrusted) LogUntrusted(installDir);
+    return way == GameWay::Installed;
 }
 
 // The first install-directory candidate: the parent of a launcher folder named
@@ -61,14 +94,15 @@ std::string WithoutTrailingSlash(std::string path) {
 
 }  // namespace
 
-std::string ScanInstallDrive(int osClass, const platform::Services& services) {
-    const bool oldSystem = osClass == 1;
+std::string ScanInstallDrive(const LaunchConfig& config, const platform::Services& services) {
+    const bool oldSystem = config.m_nOsClass == 1;
     std::string chosen;
     // Old systems look for "<volume>/vorn_dir/", which is never a volume
     // root, so they always take the fallback.
     if (!oldSystem) {
         // The first fixed volume in mount-table order, other than the system
-        // root, with enough room and a probe file that can be written.
+        // root, with enough room, no way to the game that others may have
+        // laid, and a probe file that can be written.
         for (const platform::Volume& volume : services.volumes->FixedVolumes()) {
             const std::string root = WithoutTrailingSlash(volume.mountPoint);
             if (root == services.systemRoot || !capacity::Fits(root, capacity::kInstallDir)) {
@@ -76,6 +110,10 @@ std::string ScanInstallDrive(int osClass, const platform::Services& services) {
             }
             const auto freeBytes = services.volumes->FreeBytes(volume.mountPoint);
             if (!freeBytes || *freeBytes < kMinimumFreeBytes) continue;
+            if (InspectGameWay(root, config) == GameWay::Untrusted) {
+                LogUntrusted(root);
+                continue;
+            }
             if (ProbeWritable(root + "/vornTemp")) {
                 chosen = root;
                 break;
@@ -87,7 +125,9 @@ std::string ScanInstallDrive(int osClass, const platform::Services& services) {
     const std::string installDir = oldSystem ? chosen + "/vorn_dir" : chosen;
     // The fallback folder may not exist yet; the run marker goes into it. One
     // too long to be used is left alone.
-    if (capacity::Fits(installDir, capacity::kInstallDir)) platform::CreateDirectories(installDir);
+    if (capacity::Fits(installDir, capacity::kInstallDir)) {
+        platform::CreatePrivateDirectories(installDir);
+    }
     return installDir;
 }
 
@@ -95,6 +135,7 @@ namespace {
 
 constexpr const char* kResolveFailedMessage = "d+ get ip error";
 const std::string kFolderTooLongMessage = "安装目录的路径太长,无法安装游戏: ";
+const std::string kFolderOpenToOthersMessage = "安装目录可被其他用户修改,无法安装游戏: ";
 
 // The address of the URL's host, or nothing when the lookup failed for good.
 std::optional<std::string> ServerAddress(const std::string& url,
@@ -105,10 +146,11 @@ std::optional<std::string> ServerAddress(const std::string& url,
 }
 
 // The install directory and the mode: a stored directory that holds the
-// game, the launcher's own candidate, or a scan of the volumes. Returns the
-// folder the scan came to when it is too long to be used.
-std::optional<std::string> ChooseInstallDirAndMode(SettledLaunch& settled,
-                                                   const platform::Services& services) {
+// game, the launcher's own candidate, or a scan of the volumes. Ends the run
+// when the folder the scan came to cannot be used: too long, or one that
+// others may write.
+std::optional<EarlyEnd> ChooseInstallDirAndMode(SettledLaunch& settled,
+                                                const platform::Services& services) {
     LaunchConfig& config = settled.config;
     config.m_szInstallDir =
         Bounded(CandidateFromCurrentDir(config, services), capacity::kInstallDir);
@@ -132,14 +174,24 @@ std::optional<std::string> ChooseInstallDirAndMode(SettledLaunch& settled,
         config.m_nMode = MODE_LAUNCH;
         return std::nullopt;
     }
-    const std::string scanned = ScanInstallDrive(config.m_nOsClass, services);
-    if (!capacity::Fits(scanned, capacity::kInstallDir)) return scanned;
+    const std::string scanned = ScanInstallDrive(config, services);
+    if (!capacity::Fits(scanned, capacity::kInstallDir)) {
+        return EarlyEnd{kFolderTooLongMessage + scanned, false};
+    }
     config.m_szInstallDir = scanned;
-    if (GameInstalledIn(config.m_szInstallDir, config)) {
-        config.m_nMode = MODE_LAUNCH;
-    } else {
-        settled.installStartTick = services.clock->TickMs();
-        config.m_nMode = MODE_INSTALL;
+    switch (InspectGameWay(config.m_szInstallDir, config)) {
+        case GameWay::Installed:
+            config.m_nMode = MODE_LAUNCH;
+            break;
+        case GameWay::Absent:
+            settled.installStartTick = services.clock->TickMs();
+            config.m_nMode = MODE_INSTALL;
+            break;
+        case GameWay::Untrusted:
+            // The scan passes such volumes over: this is the fallback, and
+            // nothing comes after it.
+            LogUntrusted(scanned);
+            return EarlyEnd{kFolderOpenToOthersMessage + scanned, false};
     }
     return std::nullopt;
 }
@@ -195,8 +247,8 @@ ConfigOutcome SettleLaunchConfig(const std::string& commandLine, const platform:
     config.m_szGameDir = "vorn";
     config.m_szLocalVerFile = "localVer.dat";
     // Without a usable folder every file would land at the file system's root.
-    if (const std::optional<std::string> tooLong = ChooseInstallDirAndMode(settled, services)) {
-        return EarlyEnd{kFolderTooLongMessage + *tooLong, false};
+    if (std::optional<EarlyEnd> unusable = ChooseInstallDirAndMode(settled, services)) {
+        return *std::move(unusable);
     }
 
     // Only the hosts the chosen job talks to are looked up: an installed game

@@ -39,5 +39,6 @@ ConfigOutcome SettleLaunchConfig(const std::string& commandLine, const platform:
                                  const std::function<void(int osClass)>& sendLaunchRecord);
 
 // The install directory chosen by the volume scan, with the probe file left
-// open in it (exposed for tests).
-std::string ScanInstallDrive(int osClass, const platform::Services& services);
+// open in it (exposed for tests). config gives the version class and the
+// game's folder.
+std::string ScanInstallDrive(const LaunchConfig& config, const platform::Services& services);

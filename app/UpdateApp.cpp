@@ -46,6 +46,9 @@ CUpdateApp::CUpdateApp() {
 }
 
 int CUpdateApp::InitInstance(int argc, char** argv) {
+    // The game is started only from folders no other user may write: what the
+    // launcher and the installer it runs make must stay that way.
+    platform::DenyOthersWriteToNewFiles();
     // From here on a crash sends the player to the customer-service page.
     platform::InstallSupportPageHandler(build::kServicePageUrl);
 

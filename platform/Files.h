@@ -72,9 +72,19 @@ bool PathExists(const std::string& path);
 // What is at path, without following a link there.
 std::optional<FileIdentity> IdentityAt(const std::string& path);
 bool IsSymbolicLink(const std::string& path);
+// True when what is at path belongs to the user or to the system and nobody
+// else may write it, so no other user can have put it there or change it. A
+// symbolic link there does not count, whatever it points to.
+bool OnlyUserOrSystemMayWrite(const std::string& path);
 
 // Creates path and every missing parent; true when it is a directory afterwards.
 bool CreateDirectories(const std::string& path);
+// The same, but a last part made here is open to the user alone.
+bool CreatePrivateDirectories(const std::string& path);
+// Files and folders made from now on, by this process and by the programs it
+// starts, cannot be written by other users whatever the user's defaults.
+// Called before other threads start.
+void DenyOthersWriteToNewFiles();
 // Creates an empty file at path unless something is there; true when a file is
 // there afterwards.
 bool CreateFileIfMissing(const std::string& path);

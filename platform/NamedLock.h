@@ -1,9 +1,9 @@
 // A system-wide named lock in place of a named mutex: an flock on a file named
-// after it in $XDG_RUNTIME_DIR (or the temporary directory), held while its
+// after it in the user's runtime folder (platform/Paths.h), held while its
 // holder lives, normally until the process ends. A second acquisition of the
 // same name fails with AlreadyHeld, also within one process. Unavailable means
 // the lock file could not be opened or locked at all (an unwritable runtime
-// folder, a name with "/").
+// folder, a name with "/", a link or another user's file in its place).
 #pragma once
 
 #include <cstdint>

@@ -19,8 +19,9 @@ class IVolumes {
 public:
     virtual ~IVolumes() = default;
     // Local, non-removable, block-device file systems whose mount point the user
-    // can write and nobody else can (no group or other write bit), in
-    // mount-table order (the system root included).
+    // can write and nobody else can (it belongs to the user or the system, with
+    // no group or other write bit), in mount-table order (the system root
+    // included).
     virtual std::vector<Volume> FixedVolumes() = 0;
     // Bytes free for the calling user on the volume holding path.
     virtual std::optional<uint64_t> FreeBytes(const std::string& path) = 0;

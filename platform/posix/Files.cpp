@@ -134,10 +134,35 @@ bool IsSymbolicLink(const std::string& path) {
     return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
+bool OnlyUserOrSystemMayWrite(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || S_ISLNK(info.st_mode)) return false;
+    const bool ownedByUserOrSystem = info.st_uid == getuid() || info.st_uid == 0;
+    return ownedByUserOrSystem && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 bool CreateDirectories(const std::string& path) {
     std::error_code error;
     std::filesystem::create_directories(path, error);
     return std::filesystem::is_directory(path, error);
+}
+
+bool CreatePrivateDirectories(const std::string& path) {
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    const std::filesystem::path parent = std::filesystem::path(folder).parent_path();
+    if (!parent.empty() && !CreateDirectories(parent)) return false;
+    // The umask only ever takes bits away from 0700.
+    mkdir(folder.c_str(), 0700);
+    std::error_code error;
+    return std::filesystem::is_directory(folder, error);
+}
+
+void DenyOthersWriteToNewFiles() {
+    // The umask can only be read by setting it: a file another thread made in
+    // between would keep every bit it asked for, hence the call before threads
+    // start.
+    umask(umask(0) | S_IWGRP | S_IWOTH);
 }
 
 bool CreateFileIfMissing(const std::string& path) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/Files.h"
+
 namespace platform {
 
 namespace {
@@ -46,14 +48,6 @@ std::string MakeAbsolute(const std::string& path) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     return (error ? std::filesystem::path(path) : absolute).lexically_normal().string();
-}
-
-// A root that other users may write (a shared disk, mode 1777 like /tmp) is no
-// place to install a program this player will run: anyone could plant files
-// there, or links where the launcher writes.
-bool OthersMayWrite(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) != 0 || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
 bool IsPathPrefix(const std::string& mountPoint, const std::string& path) {
@@ -107,7 +101,11 @@ private:
             if (!entry.device.starts_with("/dev/")) return false;
             if (IsRemovableBlockDevice(entry.device, m_sysClassBlock)) return false;
         }
-        return access(entry.mountPoint.c_str(), W_OK) == 0 && !OthersMayWrite(entry.mountPoint);
+        // A root that another user owns or may write (a shared disk, mode 1777
+        // like /tmp) is no place to install a program this player will run:
+        // anyone could plant files there, or links where the launcher writes.
+        return access(entry.mountPoint.c_str(), W_OK) == 0 &&
+               OnlyUserOrSystemMayWrite(entry.mountPoint);
     }
 
     const std::string m_mountInfoPath;

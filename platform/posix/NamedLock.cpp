@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,12 +45,19 @@ std::string NamedLockPath(const std::string& name) {
 NamedLock AcquireNamedLock(const std::string& name) {
     NamedLock lock;
     if (name.empty() || name.find('/') != std::string::npos) return lock;
-    // $XDG_RUNTIME_DIR may name a folder that nobody has made yet.
-    if (!CreateDirectories(RuntimeDir())) return lock;
+    // $XDG_RUNTIME_DIR may name a folder that nobody has made yet, and the
+    // data folder's may be new.
+    if (!CreatePrivateDirectories(RuntimeDir())) return lock;
     // Close-on-exec, so that a started game or installer does not go on
-    // holding the lock after the launcher has ended.
-    UniqueFd fd(open(NamedLockPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600));
-    if (!fd) return lock;
+    // holding the lock after the launcher has ended. Never through a link,
+    // and only a file of the user's own: another user's file would let them
+    // turn this user's launchers away.
+    UniqueFd fd(open(NamedLockPath(name).c_str(),
+                     O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600));
+    struct stat info {};
+    if (!fd || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != getuid()) {
+        return lock;
+    }
     int result;
     do {
         result = flock(fd.Get(), LOCK_EX | LOCK_NB);

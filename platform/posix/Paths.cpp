@@ -35,6 +35,10 @@ std::string XdgDir(const char* variable, const char* homeRelativeDefault) {
     return HomeDir() + homeRelativeDefault;
 }
 
+std::string OperatorDataDir() {
+    return UserDataDir() + "/Velmora";
+}
+
 }  // namespace
 
 std::string ExecutablePath() {
@@ -59,12 +63,11 @@ std::string UserDataDir() {
 
 std::string RuntimeDir() {
     if (const char* value = AbsolutePathVariable("XDG_RUNTIME_DIR")) return value;
-    if (const char* value = AbsolutePathVariable("TMPDIR")) return value;
-    return "/tmp";
+    return OperatorDataDir();
 }
 
 std::string FallbackInstallRoot() {
-    return UserDataDir() + "/Velmora";
+    return OperatorDataDir();
 }
 
 }  // namespace platform

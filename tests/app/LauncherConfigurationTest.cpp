@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <map>
@@ -199,6 +200,94 @@ TEST_F(LauncherConfigurationTest, StoredDirectoryIsUsedOnlyWhenItHoldsTheGame) {
     EXPECT_EQ(config.m_szInstallDir, stored);
 }
 
+// The game is started only where every part of the way to it belongs to the
+// player or the system and nobody else may write it; otherwise the next
+// candidate is tried, here a volume with the player's own game.
+TEST_F(LauncherConfigurationTest, AWayToTheGameOthersMayChangeIsPassedOver) {
+    struct Case {
+        const char* name;
+        bool needsRoot;
+        void (*spoil)(const std::string& installDir);
+    };
+    const Case cases[] = {
+        {"the folder others may write", false,
+         [](const std::string& dir) { chmod(dir.c_str(), 0777); }},
+        {"the game's folder the group may write", false,
+         [](const std::string& dir) { chmod((dir + "/vorn").c_str(), 0775); }},
+        {"the package folder others may write", false,
+         [](const std::string& dir) { chmod((dir + "/vorn/ADPackage").c_str(), 0757); }},
+        {"the game a link", false,
+         [](const std::string& dir) {
+             const std::string game = GameExecutablePath(dir, "vorn");
+             ASSERT_EQ(rename(game.c_str(), (dir + "/real-game").c_str()), 0);
+             ASSERT_EQ(symlink((dir + "/real-game").c_str(), game.c_str()), 0);
+         }},
+        {"the game another user's", true,
+         [](const std::string& dir) {
+             ASSERT_EQ(chown(GameExecutablePath(dir, "vorn").c_str(), 65534, 65534), 0);
+         }},
+    };
+    const std::string volume = home / "vol";
+    WriteMountTable({volume});
+    freeBytes = {{volume, 50ull << 30}};
+    InstallGameIn(volume);
+    for (const Case& c : cases) {
+        if (c.needsRoot && geteuid() != 0) continue;
+        for (const bool stored : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (stored ? ", stored" : ", the launcher's parent"));
+            TempDir world;
+            const std::string candidate = world / "games";
+            InstallGameIn(candidate);
+            platform::RemoveFile(home / "config/game.reg");
+            if (stored) {
+                Settings()->CreateKey();
+                Settings()->WriteString("QuorvaneInstallDic", candidate);
+                launcherDir = home / "apps/launcher";
+            } else {
+                launcherDir = candidate + "/vorn";
+            }
+            c.spoil(candidate);
+
+            Settle();
+
+            EXPECT_EQ(config.m_nMode, MODE_LAUNCH);
+            EXPECT_EQ(config.m_szInstallDir, volume);
+            EXPECT_EQ(StoredInstallDir(), volume);
+        }
+    }
+}
+
+// A folder a new install would go to follows the same rule: the scan passes
+// over a volume where others may change the game's folder, without probing it.
+TEST_F(LauncherConfigurationTest, TheScanPassesOverAVolumeWhoseGameFolderOthersMayWrite) {
+    const std::string open = home / "vol-open";
+    const std::string own = home / "vol-own";
+    WriteMountTable({open, own});
+    freeBytes = {{open, 50ull << 30}, {own, 50ull << 30}};
+    platform::CreateDirectories(open + "/vorn");
+    chmod((open + "/vorn").c_str(), 0777);
+    Settle();
+    EXPECT_EQ(config.m_nMode, MODE_INSTALL);
+    EXPECT_EQ(config.m_szInstallDir, own);
+    EXPECT_FALSE(FileExists(open + "/vornTemp"));
+}
+
+// The data folder is the last place to go: when others may write it, the run
+// ends naming it, before anything is remembered, reported or locked.
+TEST_F(LauncherConfigurationTest, AFallbackOthersMayWriteEndsTheRun) {
+    platform::CreateDirectories(home / "data/Velmora");
+    chmod((home / "data/Velmora").c_str(), 0777);
+    const ConfigOutcome outcome = Settle();
+    const EarlyEnd* end = std::get_if<EarlyEnd>(&outcome);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->message, "安装目录可被其他用户修改,无法安装游戏: " + home / "data/Velmora");
+    EXPECT_FALSE(end->failed);
+    EXPECT_FALSE(FileExists(home / "config/game.reg"));
+    EXPECT_FALSE(FileExists(home / "data/Velmora/load_vorn_temp"));
+    EXPECT_TRUE(launchRecords.empty());
+    EXPECT_TRUE(lockRequests.empty());
+}
+
 TEST_F(LauncherConfigurationTest, StoredDirectoryTooLongForItsFieldIsPassedOver) {
     std::string stored = home.Path();
     while (stored.size() < 140) stored += "/deeper";
@@ -256,6 +345,9 @@ TEST_F(LauncherConfigurationTest, NoQualifyingVolumeFallsBackToTheDataDirectory)
     Settle();
     EXPECT_EQ(config.m_szInstallDir, home / "data/Velmora");
     EXPECT_TRUE(FileExists(home / "data/Velmora/load_vorn_temp"));
+    struct stat info {};
+    ASSERT_EQ(stat((home / "data/Velmora").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u) << "a folder made for the game is the player's alone";
 }
 
 TEST_F(LauncherConfigurationTest, OldSystemClassAlwaysUsesTheVornDirLayout) {

@@ -191,6 +191,67 @@ TEST_F(InstallTest, AVolumeOthersCanWriteIsPassedOver) {
     EXPECT_TRUE(std::filesystem::is_empty(shared)) << "something was written to the shared root";
 }
 
+// The folder a new install downloads its package into and runs it from must
+// belong to the player or the system, and so must what it already holds on
+// the way to the game: a volume of another user, or one where another user
+// has made the game's folder, is passed over for the next one.
+struct ForeignVolume {
+    const char* name;
+    void (*spoil)(const std::string& volume);
+};
+
+class ForeignVolumeTest : public InstallTest,
+                          public ::testing::WithParamInterface<ForeignVolume> {};
+
+TEST_P(ForeignVolumeTest, IsPassedOverForTheNextOne) {
+    if (geteuid() != 0) GTEST_SKIP() << "giving a folder to another user needs root";
+    const auto primary = StartDownloadServer(PrimaryPort(), packages.Path());
+    const std::string foreign = sandbox.InstallDir();
+    const std::string own = sandbox.Root() + "/volume2";
+    std::filesystem::create_directories(own);
+    chmod(own.c_str(), 0755);
+    sandbox.SetFixedVolumes({foreign, own});
+    GetParam().spoil(foreign);
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    EXPECT_TRUE(ReadFile(LauncherSandbox::GamePathIn(own)) == ReadFile(VORN_E2E_SAMPLE_GAME))
+        << "the game is not on the player's volume";
+    EXPECT_FALSE(FileExists(foreign + "/vornTemp")) << "the foreign volume was probed";
+    EXPECT_FALSE(FileExists(LauncherSandbox::GamePathIn(foreign)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Volumes, ForeignVolumeTest,
+    ::testing::Values(ForeignVolume{"RootOfAnotherUser",
+                                    [](const std::string& volume) {
+                                        LauncherSandbox::GiveToAnotherUser(volume);
+                                    }},
+                      ForeignVolume{"GameFolderOfAnotherUser",
+                                    [](const std::string& volume) {
+                                        std::filesystem::create_directory(volume + "/vorn");
+                                        LauncherSandbox::GiveToAnotherUser(volume + "/vorn");
+                                    }}),
+    [](const ::testing::TestParamInfo<ForeignVolume>& info) { return info.param.name; });
+
+// Under a umask that lets the group write (as with user private groups) the
+// installed game is still the player's alone, so the next start runs it.
+TEST_F(InstallTest, AGameInstalledUnderAGroupWritableUmaskStartsNextTime) {
+    const auto primary = StartDownloadServer(PrimaryPort(), packages.Path());
+    const mode_t testUmask = umask(002);
+    const auto install = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+    umask(testUmask);
+    EXPECT_EQ(install->ExitCode(), 0);
+    ExpectSampleGameInstalled();
+
+    const auto launch = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(launch->ExitCode(), 0);
+    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << launch->Stderr();
+    EXPECT_EQ(sandbox.GameStarts()[0].workingDir, sandbox.InstallDir() + "/vorn");
+}
+
 // A temporary file planted as a symbolic link is not followed: the file it
 // points to keeps its content, and the package is downloaded whole.
 TEST_F(InstallTest, ATemporaryFilePlantedAsALinkIsNotFollowed) {

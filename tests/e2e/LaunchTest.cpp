@@ -1,7 +1,8 @@
-// Launch mode with the game present, the single-launcher guard and the
-// registration switch, with the real launcher.
+// Launch mode with the game present, the folders a game is started from, the
+// single-launcher guard and the registration switch, with the real launcher.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -9,6 +10,7 @@
 #include "tests/e2e/LauncherSandbox.h"
 #include "tests/e2e/LoopbackServices.h"
 #include "tests/e2e/WaitUntil.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
 
@@ -89,6 +91,92 @@ TEST(LaunchModeTest, AWindowsGameIsStartedThroughWine) {
     EXPECT_FALSE(FileExists(sandbox.RunMarkerPath()));
 }
 
+// A game planted where the launcher looks first must not be started as the
+// player's: on the way from a candidate folder to the game, every part must
+// belong to the player or the system, and nobody else may write it. Here the
+// launcher's folder lies on a volume of its own, whose root holds the planted
+// game; the player's game is on the volume the scan finds next.
+struct PlantedGame {
+    const char* name;
+    bool changesOwner;  // needs root
+    void (*spoil)(const std::string& volume);
+};
+
+class PlantedGameTest : public ::testing::TestWithParam<PlantedGame> {};
+
+TEST_P(PlantedGameTest, IsNotStartedFromTheLaunchersVolume) {
+    if (GetParam().changesOwner && geteuid() != 0) {
+        GTEST_SKIP() << "giving files to another user needs root";
+    }
+    LauncherSandbox sandbox;
+    sandbox.InstallSampleGame();
+    const std::string launchersVolume = sandbox.Root();
+    ASSERT_TRUE(sandbox.LauncherDir().starts_with(launchersVolume + "/"));
+    sandbox.SetFixedVolumes({sandbox.InstallDir(), launchersVolume});
+    sandbox.InstallSampleGameIn(launchersVolume);
+    GetParam().spoil(launchersVolume);
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << run->Stderr();
+    const std::vector<GameStart> starts = sandbox.GameStarts();
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].workingDir, sandbox.InstallDir() + "/vorn") << "the planted game ran";
+    EXPECT_NE(
+        sandbox.SettingsText().find("\"QuorvaneInstallDic\"=\"" + sandbox.InstallDir() + "\""),
+        std::string::npos)
+        << sandbox.SettingsText();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, PlantedGameTest,
+    ::testing::Values(PlantedGame{"GameOfAnotherUser", true,
+                                  [](const std::string& volume) {
+                                      LauncherSandbox::GiveToAnotherUser(volume + "/vorn");
+                                  }},
+                      PlantedGame{"GameFileOfAnotherUser", true,
+                                  [](const std::string& volume) {
+                                      LauncherSandbox::GiveToAnotherUser(
+                                          LauncherSandbox::GamePathIn(volume));
+                                  }},
+                      PlantedGame{"GameFolderTheGroupCanWrite", false,
+                                  [](const std::string& volume) {
+                                      chmod((volume + "/vorn/ADPackage").c_str(), 0775);
+                                  }},
+                      PlantedGame{"VolumeRootOthersCanWrite", false,
+                                  [](const std::string& volume) { chmod(volume.c_str(), 0777); }},
+                      PlantedGame{"GameFileALink", false,
+                                  [](const std::string& volume) {
+                                      const std::string game = LauncherSandbox::GamePathIn(volume);
+                                      std::filesystem::rename(game, volume + "/elsewhere");
+                                      std::filesystem::create_symlink(volume + "/elsewhere", game);
+                                  }}),
+    [](const ::testing::TestParamInfo<PlantedGame>& info) { return info.param.name; });
+
+// A stored install folder that others may write is passed over the same way,
+// and the folder the game was found in is remembered instead.
+TEST(StoredInstallFolderTest, OneOthersCanWriteIsPassedOver) {
+    LauncherSandbox sandbox;
+    sandbox.InstallSampleGame();
+    const std::string stored = sandbox.Root() + "/stored";
+    sandbox.InstallSampleGameIn(stored);
+    chmod(stored.c_str(), 0777);
+    sandbox.WriteSettingsText("\"QuorvaneInstallDic\"=\"" + stored + "\"\n");
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << run->Stderr();
+    const std::vector<GameStart> starts = sandbox.GameStarts();
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].workingDir, sandbox.InstallDir() + "/vorn") << "the stored folder's ran";
+    EXPECT_NE(
+        sandbox.SettingsText().find("\"QuorvaneInstallDic\"=\"" + sandbox.InstallDir() + "\""),
+        std::string::npos)
+        << sandbox.SettingsText();
+}
+
 TEST(SingleLauncherTest, SecondLauncherIsRefusedWhileTheFirstInstalls) {
     LauncherSandbox sandbox;
     PackageFolder packages;
@@ -106,6 +194,37 @@ TEST(SingleLauncherTest, SecondLauncherIsRefusedWhileTheFirstInstalls) {
     // The second launcher has ended: had it connected, nginx would count it.
     EXPECT_EQ(slowPrimary->ConnectionsAccepted(), 1u)
         << "only the first launcher, still downloading, may have connected";
+}
+
+// Without a runtime folder the lock lies in a folder of the player's own:
+// another user's program holding a lock file of that name in the shared
+// temporary folder does not turn the player's launcher away.
+TEST(SingleLauncherTest, AnotherUsersLockInTheSharedTemporaryFolderIsNotThePlayers) {
+    if (geteuid() != 0) GTEST_SKIP() << "starting a program as another user needs root";
+    LauncherSandbox sandbox;
+    sandbox.InstallSampleGame();
+    // A marker left behind: launch mode takes the lock.
+    WriteFile(sandbox.RunMarkerPath(), "");
+    sandbox.RemoveEnvironment("XDG_RUNTIME_DIR");
+    const std::string sharedTemp = sandbox.Root() + "/tmp";
+    chmod(sharedTemp.c_str(), 01777);
+    chmod(sandbox.Root().c_str(), 0711);
+    ChildProcess holder(LauncherSandbox::AsAnotherUser({"/usr/bin/python3", "-c",
+                                                        "import fcntl, signal, sys\n"
+                                                        "lock = open(sys.argv[1], 'a')\n"
+                                                        "fcntl.flock(lock, fcntl.LOCK_EX)\n"
+                                                        "print('held', flush=True)\n"
+                                                        "signal.pause()\n",
+                                                        sharedTemp + "/Launch.lock"}));
+    ASSERT_EQ(holder.ReadLine(20s), "held");
+
+    const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
+
+    EXPECT_EQ(run->ExitCode(), 0);
+    EXPECT_EQ(run->Stderr().find("游戏正在下载更新中！"), std::string::npos) << run->Stderr();
+    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << run->Stderr();
+    EXPECT_TRUE(FileExists(sandbox.Root() + "/data/Velmora/Launch.lock"));
+    EXPECT_FALSE(holder.HasExited());
 }
 
 // Every file below root with its size, except the runs' own output.

@@ -77,13 +77,25 @@ void LauncherSandbox::SetFixedVolumes(const std::vector<std::string>& mountPoint
 
 void LauncherSandbox::RunUnprivilegedAndTraced() {
     m_unprivilegedAndTraced = true;
-    if (getuid() != 0) return;
+    if (getuid() == 0) GiveToAnotherUser(m_root.Path());
+}
+
+void LauncherSandbox::GiveToAnotherUser(const std::string& path) {
     const passwd* nobody = getpwnam(kUnprivilegedUser);
     ASSERT_TRUE(nobody);
-    lchown(m_root.Path().c_str(), nobody->pw_uid, nobody->pw_gid);
-    for (const auto& entry : fs::recursive_directory_iterator(m_root.Path())) {
+    lchown(path.c_str(), nobody->pw_uid, nobody->pw_gid);
+    if (!fs::is_directory(fs::symlink_status(path))) return;
+    for (const auto& entry : fs::recursive_directory_iterator(path)) {
         lchown(entry.path().c_str(), nobody->pw_uid, nobody->pw_gid);
     }
+}
+
+std::vector<std::string> LauncherSandbox::AsAnotherUser(const std::vector<std::string>& command) {
+    std::vector<std::string> asUser = {"/usr/bin/setpriv",
+                                       std::string("--reuid=") + kUnprivilegedUser,
+                                       "--regid=nogroup", "--clear-groups", "--"};
+    asUser.insert(asUser.end(), command.begin(), command.end());
+    return asUser;
 }
 
 LauncherSandbox::~LauncherSandbox() {
@@ -107,13 +119,19 @@ void LauncherSandbox::UseHostLibrary(const std::string& script) {
     SetEnvironment("VORN_HOST_SCRIPT", m_root / "host-script");
 }
 
-void LauncherSandbox::InstallSampleGame() {
-    fs::create_directories(fs::path(GamePath()).parent_path());
-    fs::copy_file(VORN_E2E_SAMPLE_GAME, GamePath(), fs::copy_options::overwrite_existing);
+void LauncherSandbox::InstallSampleGameIn(const std::string& installDir) {
+    const fs::path game = GamePathIn(installDir);
+    MakeFolder(game.parent_path().parent_path());
+    MakeFolder(game.parent_path());
+    fs::copy_file(VORN_E2E_SAMPLE_GAME, game, fs::copy_options::overwrite_existing);
 }
 
 void LauncherSandbox::SetEnvironment(const std::string& name, const std::string& value) {
     m_extraEnvironment.push_back(name + "=" + value);
+}
+
+void LauncherSandbox::RemoveEnvironment(const std::string& name) {
+    m_extraEnvironment.push_back(name);
 }
 
 std::vector<std::string> LauncherSandbox::Environment() const {
@@ -145,10 +163,11 @@ std::vector<std::string> LauncherSandbox::Environment() const {
     environment.push_back(std::string("TSAN_OPTIONS=") + (tsanOptions ? tsanOptions : "") +
                           " suppressions=" + VORN_E2E_TSAN_SUPPRESSIONS);
     for (const std::string& extra : m_extraEnvironment) {
-        const std::string name = extra.substr(0, extra.find('=') + 1);
+        const size_t equals = extra.find('=');
+        const std::string name = extra.substr(0, equals) + "=";
         std::erase_if(environment,
                       [&](const std::string& entry) { return entry.starts_with(name); });
-        environment.push_back(extra);
+        if (equals != std::string::npos) environment.push_back(extra);
     }
     return environment;
 }
@@ -160,9 +179,8 @@ std::unique_ptr<ProgramRun> LauncherSandbox::Start(const std::vector<std::string
     if (m_unprivilegedAndTraced) {
         command = {"/usr/bin/strace", "-f", "-qq", "-e", "trace=%file", "-o", FileTracePath()};
         if (getuid() == 0) {
-            command.insert(command.end(),
-                           {"/usr/bin/setpriv", std::string("--reuid=") + kUnprivilegedUser,
-                            "--regid=nogroup", "--clear-groups", "--"});
+            const std::vector<std::string> asUser = AsAnotherUser({});
+            command.insert(command.end(), asUser.begin(), asUser.end());
         }
     }
     if (m_noResolver) {

@@ -40,9 +40,14 @@ public:
     // events of script (see tools/host-standin/StandinScript.h).
     void UseHostLibrary(const std::string& script);
     // Installs the sample game as the game executable.
-    void InstallSampleGame();
+    void InstallSampleGame() { InstallSampleGameIn(InstallDir()); }
+    // Installs it as the game of another install folder, whose folders the
+    // player alone may write, whatever the umask.
+    void InstallSampleGameIn(const std::string& installDir);
     // Sets an environment variable for the runs started afterwards.
     void SetEnvironment(const std::string& name, const std::string& value);
+    // Takes an environment variable away from the runs started afterwards.
+    void RemoveEnvironment(const std::string& name);
     // Runs started afterwards have a name service of their own that knows no
     // name, as on a machine without a network (tests/support/PrivateNamespace.h).
     void TakeAwayTheResolver() { m_noResolver = true; }
@@ -55,6 +60,11 @@ public:
     // FileTracePath().
     void RunUnprivilegedAndTraced();
     std::string FileTracePath() const { return m_root / "records/file-trace"; }
+    // Gives path, and everything below it, to a user other than the player
+    // (nobody). Needs root.
+    static void GiveToAnotherUser(const std::string& path);
+    // command, run as that user. Needs root.
+    static std::vector<std::string> AsAnotherUser(const std::vector<std::string>& command);
 
     // Starts the launcher with these arguments.
     std::unique_ptr<ProgramRun> Start(const std::vector<std::string>& args);
@@ -66,7 +76,10 @@ public:
     const std::string& Root() const { return m_root.Path(); }
     std::string LauncherDir() const { return m_root / "launcher"; }
     std::string InstallDir() const { return m_root / "volume"; }
-    std::string GamePath() const { return InstallDir() + "/vorn/ADPackage/Ostrel.exe"; }
+    std::string GamePath() const { return GamePathIn(InstallDir()); }
+    static std::string GamePathIn(const std::string& installDir) {
+        return installDir + "/vorn/ADPackage/Ostrel.exe";
+    }
     std::string PackagePath() const { return InstallDir() + "/vorn_ad2.exe"; }
     std::string TempPackagePath() const { return InstallDir() + "/0.bak"; }
     std::string RunMarkerPath() const { return InstallDir() + "/load_vorn_temp"; }
@@ -93,7 +106,8 @@ private:
     std::vector<std::string> Environment() const;
 
     TempDir m_root;
-    std::vector<std::string> m_extraEnvironment;  // "NAME=value", later ones win
+    // "NAME=value", or "NAME" for one taken away; later ones win.
+    std::vector<std::string> m_extraEnvironment;
     bool m_noResolver = false;
     bool m_unprivilegedAndTraced = false;
     int m_runCount = 0;

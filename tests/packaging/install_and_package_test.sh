@@ -14,10 +14,12 @@ check_layout() {
   grep -qx 'Exec=quorvane3d-launcher' "$root/share/applications/quorvane3d-launcher.desktop"
   test -s "$root/share/icons/hicolor/128x128/apps/quorvane3d-launcher.png"
   # "/regserver" makes the launcher end at once: it proves the copy runs.
-  env -i PATH="$PATH" HOME="$tmp/home" XDG_DATA_HOME="$tmp/data-$2" \
-    "$root/bin/quorvane3d-launcher" /regserver
+  # The folders it makes stay closed to others under a umask that opens them.
+  (umask 002 && env -i PATH="$PATH" HOME="$tmp/home" XDG_DATA_HOME="$tmp/data-$2" \
+    "$root/bin/quorvane3d-launcher" /regserver)
   test -x "$tmp/data-$2/Velmora/launcher/vorn-launcher"
   test ! -e "$tmp/data-$2/Velmora/launcher/updatelog.log.log"
+  test -z "$(find "$tmp/data-$2/Velmora" -perm /022)"
 }
 
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null

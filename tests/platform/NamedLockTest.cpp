@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/Files.h"
 #include "platform/NamedLock.h"
 #include "platform/Process.h"
 #include "tests/platform/PlatformTestSupport.h"
@@ -76,6 +78,59 @@ TEST_F(NamedLockTest, AStartedProgramDoesNotInheritTheLock) {
     kill(sleeper, SIGKILL);
     close(toParent[0]);
     close(toParent[1]);
+}
+
+// Without a runtime folder the lock lies in a folder of the user's own, made
+// for the user alone, and never in the temporary folder all users share.
+TEST_F(NamedLockTest, WithoutARuntimeFolderTheLockLiesInTheUsersDataFolder) {
+    ScopedEnv noRuntime("XDG_RUNTIME_DIR", std::nullopt);
+    ScopedEnv data("XDG_DATA_HOME", m_dir / "data");
+    ScopedEnv tmpdir("TMPDIR", m_dir / "tmp");
+    EXPECT_EQ(NamedLockPath("Launch"), m_dir / "data/Velmora/Launch.lock");
+
+    const NamedLock held = AcquireNamedLock("Launch");
+
+    EXPECT_EQ(held.Result(), NamedLockResult::Acquired);
+    struct stat info {};
+    ASSERT_EQ(stat((m_dir / "data/Velmora").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_TRUE(FileExists(m_dir / "data/Velmora/Launch.lock"));
+    EXPECT_FALSE(FileExists(m_dir / "tmp"));
+}
+
+// Something planted at the lock's path is not used: a link is not followed,
+// so what it points to is neither made nor locked.
+TEST_F(NamedLockTest, ALinkOrAFolderAtTheLocksPathIsNotUsed) {
+    ASSERT_TRUE(CreateDirectories(m_dir / "run"));
+    WriteFile(m_dir / "target", "precious");
+    struct Case {
+        const char* name;
+        std::string linkTo;  // empty: a folder
+    };
+    const Case cases[] = {
+        {"ToAFile", m_dir / "target"}, {"ToNothing", m_dir / "missing"}, {"AFolder", ""}};
+    for (const Case& c : cases) {
+        const std::string path = m_dir / ("run/" + std::string(c.name) + ".lock");
+        if (c.linkTo.empty()) {
+            ASSERT_TRUE(CreateDirectories(path));
+        } else {
+            ASSERT_EQ(symlink(c.linkTo.c_str(), path.c_str()), 0);
+        }
+        EXPECT_EQ(AcquireNamedLock(c.name).Result(), NamedLockResult::Unavailable) << c.name;
+    }
+    EXPECT_FALSE(FileExists(m_dir / "missing"));
+    EXPECT_EQ(ReadFile(m_dir / "target"), "precious");
+}
+
+// Another user's file at the lock's path, as in a runtime folder that users
+// share, is not this user's lock: the guard is off rather than held by them.
+TEST_F(NamedLockTest, ALockFileOfAnotherOwnerIsNotUsed) {
+    if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root";
+    ASSERT_TRUE(CreateDirectories(m_dir / "run"));
+    WriteFile(m_dir / "run/Launch.lock", "");
+    ASSERT_EQ(chown((m_dir / "run/Launch.lock").c_str(), 65534, 65534), 0);
+
+    EXPECT_EQ(AcquireNamedLock("Launch").Result(), NamedLockResult::Unavailable);
 }
 
 TEST_F(NamedLockTest, IsUnavailableWhenNoLockFileCanBeMade) {
