@@ -1,5 +1,11 @@
 #include "app/SkinWindow.h"
 
+#include <X11/Xlib.h>
+#include <cairo-xlib.h>
+#include <gdk/gdkx.h>
+
+#include <bit>
+
 namespace {
 
 struct ShowRequest {
@@ -22,6 +28,75 @@ gboolean ApplyShow(gpointer data) {
 gboolean QueueDraw(gpointer window) {
     gtk_widget_queue_draw(static_cast<GtkWidget*>(window));
     return G_SOURCE_REMOVE;
+}
+
+// Where cr's origin lands on its target, when cr only shifts by whole pixels.
+bool WholePixelOrigin(cairo_t* cr, int& x, int& y) {
+    cairo_matrix_t matrix;
+    cairo_get_matrix(cr, &matrix);
+    double scaleX = 1, scaleY = 1, offsetX = 0, offsetY = 0;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &scaleX, &scaleY);
+    cairo_surface_get_device_offset(cairo_get_target(cr), &offsetX, &offsetY);
+    const double originX = matrix.x0 + offsetX;
+    const double originY = matrix.y0 + offsetY;
+    if (matrix.xx != 1 || matrix.yy != 1 || matrix.xy != 0 || matrix.yx != 0 || scaleX != 1 ||
+        scaleY != 1 || originX != static_cast<int>(originX) ||
+        originY != static_cast<int>(originY)) {
+        return false;
+    }
+    x = static_cast<int>(originX);
+    y = static_cast<int>(originY);
+    return true;
+}
+
+// Sends frame unchanged into cr's target when that is an X drawable of a
+// 32-bit ARGB visual, the frame's own pixel format; false when it is not, or
+// the server refused. Painted by cairo, every frame would first be copied
+// into a shared-memory image as large as the window, kept for the life of the
+// process.
+bool PutFrameOnDrawable(cairo_t* cr, cairo_surface_t* frame) {
+    cairo_surface_t* target = cairo_get_target(cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_XLIB ||
+        cairo_xlib_surface_get_depth(target) != 32) {
+        return false;
+    }
+    const Visual* visual = cairo_xlib_surface_get_visual(target);
+    int x = 0, y = 0;
+    if (!visual || visual->red_mask != 0xff0000 || visual->green_mask != 0xff00 ||
+        visual->blue_mask != 0xff || !WholePixelOrigin(cr, x, y)) {
+        return false;
+    }
+    XImage image{};
+    image.width = cairo_image_surface_get_width(frame);
+    image.height = cairo_image_surface_get_height(frame);
+    image.format = ZPixmap;
+    image.data = reinterpret_cast<char*>(cairo_image_surface_get_data(frame));
+    // cairo's ARGB32 is a native-endian word; Xlib swaps when the server differs.
+    image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    image.bitmap_unit = 32;
+    image.bitmap_bit_order = image.byte_order;
+    image.bitmap_pad = 32;
+    image.depth = 32;
+    image.bytes_per_line = cairo_image_surface_get_stride(frame);
+    image.bits_per_pixel = 32;
+    image.red_mask = visual->red_mask;
+    image.green_mask = visual->green_mask;
+    image.blue_mask = visual->blue_mask;
+    if (!XInitImage(&image)) return false;
+
+    Display* display = cairo_xlib_surface_get_display(target);
+    const Drawable drawable = cairo_xlib_surface_get_drawable(target);
+    GdkDisplay* gdkDisplay = gdk_x11_lookup_xdisplay(display);
+    if (!gdkDisplay) return false;
+    cairo_surface_flush(target);
+    gdk_x11_display_error_trap_push(gdkDisplay);
+    const GC gc = XCreateGC(display, drawable, 0, nullptr);
+    XPutImage(display, drawable, gc, &image, 0, 0, x, y, static_cast<unsigned>(image.width),
+              static_cast<unsigned>(image.height));
+    XFreeGC(display, gc);
+    const bool sent = gdk_x11_display_error_trap_pop(gdkDisplay) == 0;
+    cairo_surface_mark_dirty(target);
+    return sent;
 }
 
 }  // namespace
@@ -97,6 +172,10 @@ gboolean SkinWindow::OnDraw(GtkWidget*, cairo_t* cr, gpointer self) {
     {
         MutexLock guard(window->m_frameLock);
         if (window->m_frame) frame = cairo_surface_reference(window->m_frame);
+    }
+    if (frame && PutFrameOnDrawable(cr, frame)) {
+        cairo_surface_destroy(frame);
+        return TRUE;
     }
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     if (frame) {
