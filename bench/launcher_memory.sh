@@ -17,27 +17,29 @@
 # sandbox: install volume, home and XDG folders. The whole benchmark runs in a
 # network namespace of its own, so the fixed ports are free whatever else runs.
 #
+# LAUNCHER=path measures another launcher built in the same folder (it must
+# carry that build's package key), for a before-and-after comparison.
 # RATE=bytes/s throttles the download (default 0: no limit), so that the globe
 # is drawn at every percentage. After the runs (runs may be 0), PROFILE says
 # where the memory goes, from one more run:
 #   PROFILE=smaps      the launcher's and the bare window's resident memory at
 #                      their peaks, by kind and by mapping (bench/smaps_peak.py)
-#   PROFILE=heaptrack  the launcher under heaptrack: ./launcher-memory.heaptrack.*
-#   PROFILE=massif     the launcher under valgrind's massif, every page counted:
-#                      ./launcher-memory.massif
+#   PROFILE=heaptrack  the launcher under heaptrack, live heap by call stack:
+#                      ./launcher-memory.heaptrack.* (heaptrack_print --print-peaks 1)
 set -eu
 
 CALLER=$(pwd)
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(cd "${1:-$ROOT/build/bench}" && pwd)
 RUNS=${2:-5}
-LAUNCHER=$BUILD/app/vorn-launcher
+LAUNCHER=${LAUNCHER:-$BUILD/app/vorn-launcher}
 PEER=$BUILD/bench/bare_window
 PACKAGE=$BUILD/tools/demo/vorn_ad2.exe
 NAMESPACE=$BUILD/tests/support/vorn-test-namespace
 for file in "$LAUNCHER" "$PEER" "$NAMESPACE" "$PACKAGE" "$PACKAGE.minisig"; do
     [ -e "$file" ] || { echo "missing $file (build it in $BUILD)" >&2; exit 2; }
 done
+LAUNCHER=$(cd "$(dirname "$LAUNCHER")" && pwd)/$(basename "$LAUNCHER")
 [ -x /usr/bin/time ] || { echo "GNU time is missing (Debian package: time)" >&2; exit 2; }
 
 # Into a loopback of our own first; the namespace runs this script again.
@@ -164,12 +166,5 @@ case "${PROFILE:-}" in
             "$WORK/box/launcher/vorn-launcher" DEBUG=TRUE > "$WORK/profile.out" 2>&1 || true
         echo "heaptrack: $(ls "$CALLER"/launcher-memory.heaptrack*)"
         ;;
-    massif)
-        sandbox "$WORK/box"
-        in_sandbox "$WORK/box" valgrind --tool=massif --pages-as-heap=yes \
-            --massif-out-file="$CALLER/launcher-memory.massif" \
-            "$WORK/box/launcher/vorn-launcher" DEBUG=TRUE > "$WORK/profile.out" 2>&1 || true
-        echo "massif: $CALLER/launcher-memory.massif (ms_print it)"
-        ;;
-    *) echo "unknown PROFILE $PROFILE (smaps, heaptrack or massif)" >&2; exit 2 ;;
+    *) echo "unknown PROFILE $PROFILE (smaps or heaptrack)" >&2; exit 2 ;;
 esac
