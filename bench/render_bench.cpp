@@ -5,9 +5,11 @@
 #include <cairo.h>
 
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
+#include "skin/FramePatches.h"
 #include "skin/RenderSkin.h"
 #include "skin/SkinLayout.h"
 #include "update/StatusChannel.h"
@@ -34,29 +36,42 @@ void BM_ComposeFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_ComposeFrame)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly();
 
-// The window's side: the latest frame behind a small lock.
+// The window keeping a frame: the tiles where it differs from the globe.
+void BM_KeepFramePatches(benchmark::State& state) {
+    const SkinImages& images = Pictures();
+    cairo_surface_t* frame = RenderSkin(images, SelectSkinFont(0), kDownloading);
+    for (auto _ : state) {
+        FramePatches patches(frame, images.slots[kGlobeSlot]);
+        benchmark::DoNotOptimize(patches.Tiles().data());
+    }
+    cairo_surface_destroy(frame);
+}
+BENCHMARK(BM_KeepFramePatches)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly();
+
+// The window's side: what differs from the globe, behind a small lock.
 class PublishedFrame {
 public:
-    ~PublishedFrame() { cairo_surface_destroy(m_frame); }
+    explicit PublishedFrame(cairo_surface_t* globe) : m_globe(globe) {}
     void Publish(cairo_surface_t* frame) {
-        cairo_surface_t* old = nullptr;
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            old = m_frame;
-            m_frame = frame;
-        }
-        cairo_surface_destroy(old);
+        auto patches = std::make_shared<const FramePatches>(frame, m_globe);
+        cairo_surface_destroy(frame);
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_frame.swap(patches);
     }
 
 private:
-    std::mutex m_lock;                   // held by the publisher and the painter for a pointer swap
-    cairo_surface_t* m_frame = nullptr;  // guarded by m_lock
+    cairo_surface_t* const m_globe;
+    std::mutex m_lock;  // held by the publisher and the painter for a pointer swap
+    std::shared_ptr<const FramePatches> m_frame;  // guarded by m_lock
 };
 
 void BM_SetProgressToPublishedFrame(benchmark::State& state) {
     const SkinImages& images = Pictures();
     const SkinFont font = SelectSkinFont(0);
-    PublishedFrame published;
+    PublishedFrame published(images.slots[kGlobeSlot]);
     StatusChannel channel;
     channel.SetStatusText(kDownloading.status, kDownloading.detail, false);
     channel.SetSizeText(kDownloading.size, false);

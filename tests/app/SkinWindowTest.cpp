@@ -30,21 +30,33 @@ uint32_t PatternPixel(int x, int y, uint32_t seed) {
     return alpha << 24 | red << 16 | green << 8 | blue;
 }
 
-cairo_surface_t* PatternFrame(uint32_t seed) {
-    cairo_surface_t* frame = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
-    unsigned char* data = cairo_image_surface_get_data(frame);
-    const int stride = cairo_image_surface_get_stride(frame);
-    for (int y = 0; y < kHeight; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
-        for (int x = 0; x < kWidth; ++x) row[x] = PatternPixel(x, y, seed);
-    }
-    cairo_surface_mark_dirty(frame);
-    return frame;
+// An opaque picture to compose over: a globe that covers the whole window, so
+// that its alpha, which cuts the window without a compositor, cuts nothing.
+uint32_t OpaquePixel(int x, int y) {
+    return 0xff000000 | PatternPixel(x, y, 7);
 }
 
-// Pixels of the window that differ from the pattern, as the server holds
-// them; -1 while the window cannot be read yet.
-long CountUnlike(GtkWidget* widget, uint32_t seed) {
+template <typename PixelOf>
+cairo_surface_t* Picture(PixelOf pixelOf) {
+    cairo_surface_t* picture = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
+    unsigned char* data = cairo_image_surface_get_data(picture);
+    const int stride = cairo_image_surface_get_stride(picture);
+    for (int y = 0; y < kHeight; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+        for (int x = 0; x < kWidth; ++x) row[x] = pixelOf(x, y);
+    }
+    cairo_surface_mark_dirty(picture);
+    return picture;
+}
+
+uint32_t PixelOf(cairo_surface_t* picture, int x, int y) {
+    return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(picture) +
+                                             y * cairo_image_surface_get_stride(picture))[x];
+}
+
+// Pixels of the window that differ from expected, as the server holds them;
+// -1 while the window cannot be read yet.
+long CountUnlike(GtkWidget* widget, cairo_surface_t* expected) {
     GdkWindow* window = gtk_widget_get_window(widget);
     if (!window || !gtk_widget_get_mapped(widget)) return -1;
     GdkDisplay* display = gdk_window_get_display(window);
@@ -56,22 +68,24 @@ long CountUnlike(GtkWidget* widget, uint32_t seed) {
     long unlike = 0;
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
-            unlike += static_cast<uint32_t>(XGetPixel(image, x, y)) != PatternPixel(x, y, seed);
+            unlike += static_cast<uint32_t>(XGetPixel(image, x, y)) != PixelOf(expected, x, y);
     XDestroyImage(image);
     return unlike;
 }
 
-// Runs the main loop until the window shows the pattern or the limit passes;
-// the pixels that differ at the end.
-long ShownUnlike(GtkWidget* widget, uint32_t seed) {
+// Publishes frame, runs the main loop until the window shows it or the limit
+// passes, and returns the pixels that differ at the end.
+long PublishAndCountUnlike(SkinWindow& window, cairo_surface_t* frame) {
+    window.Publish(cairo_surface_reference(frame));
     const auto deadline = std::chrono::steady_clock::now() + kShowLimit;
     long unlike = -1;
     do {
         while (gtk_events_pending()) gtk_main_iteration();
-        unlike = CountUnlike(widget, seed);
+        unlike = CountUnlike(window.Widget(), frame);
         if (unlike == 0) break;
         g_usleep(20000);
     } while (std::chrono::steady_clock::now() < deadline);
+    cairo_surface_destroy(frame);
     return unlike;
 }
 
@@ -100,15 +114,35 @@ bool SkinWindowTest::s_display = false;
 
 }  // namespace
 
-TEST_F(SkinWindowTest, ShowsEachPublishedFrameExactly) {
+TEST_F(SkinWindowTest, WithoutAGlobeShowsEachPublishedFrameExactly) {
     SkinWindow window;
     window.Create(kWidth, kHeight, nullptr);
 
-    window.Publish(PatternFrame(0));
-    EXPECT_EQ(ShownUnlike(window.Widget(), 0), 0);
-
-    window.Publish(PatternFrame(101));
-    EXPECT_EQ(ShownUnlike(window.Widget(), 101), 0);
+    EXPECT_EQ(
+        PublishAndCountUnlike(window, Picture([](int x, int y) { return PatternPixel(x, y, 0); })),
+        0);
+    EXPECT_EQ(PublishAndCountUnlike(window,
+                                    Picture([](int x, int y) { return PatternPixel(x, y, 101); })),
+              0);
 
     gtk_widget_destroy(window.Widget());
+}
+
+// The window keeps only what differs from the globe, in tiles.
+TEST_F(SkinWindowTest, OverAGlobeShowsEachPublishedFrameExactly) {
+    cairo_surface_t* globe = Picture(OpaquePixel);
+    SkinWindow window;
+    window.Create(kWidth, kHeight, globe);
+
+    // Translucent text across tile edges, and the last column and row.
+    const auto overlaid = [](int x, int y) {
+        const bool text = x >= 20 && x < 90 && y >= 50 && y < 130;
+        const bool edge = x == kWidth - 1 || y == kHeight - 1;
+        return text || edge ? PatternPixel(x, y, 3) : OpaquePixel(x, y);
+    };
+    EXPECT_EQ(PublishAndCountUnlike(window, Picture(overlaid)), 0);
+    EXPECT_EQ(PublishAndCountUnlike(window, Picture(OpaquePixel)), 0);
+
+    gtk_widget_destroy(window.Widget());
+    cairo_surface_destroy(globe);
 }
