@@ -1,5 +1,11 @@
 #include "app/SkinWindow.h"
 
+#include <X11/Xlib.h>
+#include <cairo-xlib.h>
+#include <gdk/gdkx.h>
+
+#include <bit>
+
 namespace {
 
 struct ShowRequest {
@@ -24,6 +30,100 @@ gboolean QueueDraw(gpointer window) {
     return G_SOURCE_REMOVE;
 }
 
+// Where cr's origin lands on its target, when cr only shifts by whole pixels.
+bool WholePixelOrigin(cairo_t* cr, int& x, int& y) {
+    cairo_matrix_t matrix;
+    cairo_get_matrix(cr, &matrix);
+    double scaleX = 1, scaleY = 1, offsetX = 0, offsetY = 0;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &scaleX, &scaleY);
+    cairo_surface_get_device_offset(cairo_get_target(cr), &offsetX, &offsetY);
+    const double originX = matrix.x0 + offsetX;
+    const double originY = matrix.y0 + offsetY;
+    if (matrix.xx != 1 || matrix.yy != 1 || matrix.xy != 0 || matrix.yx != 0 || scaleX != 1 ||
+        scaleY != 1 || originX != static_cast<int>(originX) ||
+        originY != static_cast<int>(originY)) {
+        return false;
+    }
+    x = static_cast<int>(originX);
+    y = static_cast<int>(originY);
+    return true;
+}
+
+// An X image over the pixels of an ARGB32 surface, in a visual whose masks are
+// cairo's.
+XImage ImageOf(cairo_surface_t* pixels, const Visual& visual) {
+    XImage image{};
+    image.width = cairo_image_surface_get_width(pixels);
+    image.height = cairo_image_surface_get_height(pixels);
+    image.format = ZPixmap;
+    image.data = reinterpret_cast<char*>(cairo_image_surface_get_data(pixels));
+    // cairo's ARGB32 is a native-endian word; Xlib swaps when the server differs.
+    image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    image.bitmap_unit = 32;
+    image.bitmap_bit_order = image.byte_order;
+    image.bitmap_pad = 32;
+    image.depth = 32;
+    image.bytes_per_line = cairo_image_surface_get_stride(pixels);
+    image.bits_per_pixel = 32;
+    image.red_mask = visual.red_mask;
+    image.green_mask = visual.green_mask;
+    image.blue_mask = visual.blue_mask;
+    return image;
+}
+
+// Sends the frame, its globe and then its tiles, unchanged into cr's target
+// when that is an X drawable of a 32-bit ARGB visual, the frame's own pixel
+// format; false when it is not, or the server refused. Painted by cairo, the
+// pixels would first be copied into a shared-memory image as large as the
+// window, which cairo keeps for the life of the process.
+bool PutFrameOnDrawable(cairo_t* cr, const FramePatches& frame) {
+    cairo_surface_t* target = cairo_get_target(cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_XLIB ||
+        cairo_xlib_surface_get_depth(target) != 32) {
+        return false;
+    }
+    const Visual* visual = cairo_xlib_surface_get_visual(target);
+    int x = 0, y = 0;
+    if (!visual || visual->red_mask != 0xff0000 || visual->green_mask != 0xff00 ||
+        visual->blue_mask != 0xff || !WholePixelOrigin(cr, x, y)) {
+        return false;
+    }
+    XImage globe{}, tiles{};
+    if (frame.Base()) {
+        globe = ImageOf(frame.Base(), *visual);
+        if (!XInitImage(&globe)) return false;
+    }
+    if (frame.Store()) {
+        tiles = ImageOf(frame.Store(), *visual);
+        if (!XInitImage(&tiles)) return false;
+    }
+
+    Display* display = cairo_xlib_surface_get_display(target);
+    const Drawable drawable = cairo_xlib_surface_get_drawable(target);
+    GdkDisplay* gdkDisplay = gdk_x11_lookup_xdisplay(display);
+    if (!gdkDisplay) return false;
+    cairo_surface_flush(target);
+    gdk_x11_display_error_trap_push(gdkDisplay);
+    const GC gc = XCreateGC(display, drawable, 0, nullptr);
+    const auto width = static_cast<unsigned>(frame.Width());
+    const auto height = static_cast<unsigned>(frame.Height());
+    if (frame.Base()) {
+        XPutImage(display, drawable, gc, &globe, 0, 0, x, y, width, height);
+    } else {
+        // Pixel 0 of a 32-bit visual is transparent.
+        XSetForeground(display, gc, 0);
+        XFillRectangle(display, drawable, gc, x, y, width, height);
+    }
+    for (const PatchTile& tile : frame.Tiles()) {
+        XPutImage(display, drawable, gc, &tiles, 0, tile.storeRow, x + tile.x, y + tile.y,
+                  static_cast<unsigned>(tile.width), static_cast<unsigned>(tile.height));
+    }
+    XFreeGC(display, gc);
+    const bool sent = gdk_x11_display_error_trap_pop(gdkDisplay) == 0;
+    cairo_surface_mark_dirty(target);
+    return sent;
+}
+
 }  // namespace
 
 void SkinWindow::UseIconForAllWindows(const std::string& png) {
@@ -40,11 +140,11 @@ void SkinWindow::UseIconForAllWindows(const std::string& png) {
 }
 
 SkinWindow::~SkinWindow() {
-    MutexLock guard(m_frameLock);
-    if (m_frame) cairo_surface_destroy(m_frame);
+    if (m_globe) cairo_surface_destroy(m_globe);
 }
 
-void SkinWindow::Create(int width, int height, cairo_surface_t* shape) {
+void SkinWindow::Create(int width, int height, cairo_surface_t* globe) {
+    if (globe) m_globe = cairo_surface_reference(globe);
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWindow* window = GTK_WINDOW(m_window);
     gtk_window_set_title(window, "Quorvane 3D");
@@ -67,10 +167,10 @@ void SkinWindow::Create(int width, int height, cairo_surface_t* shape) {
     g_signal_connect(m_window, "delete-event", G_CALLBACK(OnDeleteEvent), this);
 
     gtk_widget_realize(m_window);
-    if (shape && !gdk_screen_is_composited(screen)) {
+    if (globe && !gdk_screen_is_composited(screen)) {
         // Without a compositor the alpha is not blended, so cut the window to
         // the opaque part of the globe instead.
-        cairo_region_t* region = gdk_cairo_region_create_from_surface(shape);
+        cairo_region_t* region = gdk_cairo_region_create_from_surface(globe);
         gtk_widget_shape_combine_region(m_window, region);
         cairo_region_destroy(region);
     }
@@ -78,11 +178,15 @@ void SkinWindow::Create(int width, int height, cairo_surface_t* shape) {
 }
 
 void SkinWindow::Publish(cairo_surface_t* frame) {
+    auto patches = std::make_shared<const FramePatches>(frame, m_globe);
+    cairo_surface_destroy(frame);
     {
         MutexLock guard(m_frameLock);
-        if (m_frame) cairo_surface_destroy(m_frame);
-        m_frame = frame;
+        m_frame.swap(patches);
     }
+    // The frame it replaced, unless the draw handler still paints it, goes
+    // here, outside the lock.
+    patches.reset();
     if (m_window) g_idle_add(QueueDraw, m_window);
 }
 
@@ -93,17 +197,15 @@ void SkinWindow::PostShow(bool show) {
 
 gboolean SkinWindow::OnDraw(GtkWidget*, cairo_t* cr, gpointer self) {
     auto* window = static_cast<SkinWindow*>(self);
-    cairo_surface_t* frame = nullptr;
+    std::shared_ptr<const FramePatches> frame;
     {
         MutexLock guard(window->m_frameLock);
-        if (window->m_frame) frame = cairo_surface_reference(window->m_frame);
+        frame = window->m_frame;
     }
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     if (frame) {
-        cairo_set_source_surface(cr, frame, 0, 0);
-        cairo_paint(cr);
-        cairo_surface_destroy(frame);
+        if (!PutFrameOnDrawable(cr, *frame)) frame->Paint(cr);
     } else {
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
         cairo_set_source_rgba(cr, 0, 0, 0, 0);
         cairo_paint(cr);
     }

@@ -7,8 +7,10 @@
 #include <cairo.h>
 #include <gtk/gtk.h>
 
+#include <memory>
 #include <string>
 
+#include "skin/FramePatches.h"
 #include "support/Mutex.h"
 
 class SkinWindow {
@@ -22,10 +24,13 @@ public:
     SkinWindow(const SkinWindow&) = delete;
     SkinWindow& operator=(const SkinWindow&) = delete;
 
-    // Main thread. shape, when given, supplies the alpha that cuts the window
-    // to the globe on screens without a compositor.
-    void Create(int width, int height, cairo_surface_t* shape);
-    // Any thread: takes ownership of frame and asks the main thread to paint it.
+    // Main thread, before any frame is published. globe, when given, is the
+    // picture every frame is composed over: the window keeps a frame as the
+    // tiles where it differs from the globe. On screens without a compositor
+    // its alpha also cuts the window to the globe.
+    void Create(int width, int height, cairo_surface_t* globe);
+    // Any thread: takes ownership of frame, keeps what differs from the globe
+    // and asks the main thread to paint it.
     void Publish(cairo_surface_t* frame);
     // Any thread: shows or hides the window through the main loop.
     void PostShow(bool show);
@@ -38,9 +43,12 @@ private:
     static gboolean OnDeleteEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
 
     GtkWidget* m_window = nullptr;  // main thread only
+    // A reference to the globe: set by Create before any frame is published,
+    // only read afterwards.
+    cairo_surface_t* m_globe = nullptr;
 
     // Guards m_frame: composing threads swap it in, the draw handler takes a
     // reference under it and paints outside it.
     Mutex m_frameLock;
-    cairo_surface_t* m_frame GUARDED_BY(m_frameLock) = nullptr;
+    std::shared_ptr<const FramePatches> m_frame GUARDED_BY(m_frameLock);
 };

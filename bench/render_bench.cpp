@@ -1,13 +1,16 @@
 // Cost of composing the globe window, against a plain copy of a frame of the
-// same size: one composition, and one progress report from the setter's call
-// to the published frame, as the window receives it.
+// same size: one composition, keeping a frame as the tiles where it differs
+// from the globe, and one progress report from the setter's call to the
+// published frame, as the window keeps it.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
+#include "skin/FramePatches.h"
 #include "skin/RenderSkin.h"
 #include "skin/SkinLayout.h"
 #include "update/StatusChannel.h"
@@ -34,29 +37,42 @@ void BM_ComposeFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_ComposeFrame)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly();
 
-// The window's side: the latest frame behind a small lock.
+// The window keeping a frame: the tiles where it differs from the globe.
+void BM_KeepFramePatches(benchmark::State& state) {
+    const SkinImages& images = Pictures();
+    cairo_surface_t* frame = RenderSkin(images, SelectSkinFont(0), kDownloading);
+    for (auto _ : state) {
+        FramePatches patches(frame, images.slots[kGlobeSlot]);
+        benchmark::DoNotOptimize(patches.Tiles().data());
+    }
+    cairo_surface_destroy(frame);
+}
+BENCHMARK(BM_KeepFramePatches)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly();
+
+// The window's side: what differs from the globe, behind a small lock.
 class PublishedFrame {
 public:
-    ~PublishedFrame() { cairo_surface_destroy(m_frame); }
+    explicit PublishedFrame(cairo_surface_t* globe) : m_globe(globe) {}
     void Publish(cairo_surface_t* frame) {
-        cairo_surface_t* old = nullptr;
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            old = m_frame;
-            m_frame = frame;
-        }
-        cairo_surface_destroy(old);
+        auto patches = std::make_shared<const FramePatches>(frame, m_globe);
+        cairo_surface_destroy(frame);
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_frame.swap(patches);
     }
 
 private:
-    std::mutex m_lock;                   // held by the publisher and the painter for a pointer swap
-    cairo_surface_t* m_frame = nullptr;  // guarded by m_lock
+    cairo_surface_t* const m_globe;
+    std::mutex m_lock;  // held by the publisher and the painter for a pointer swap
+    std::shared_ptr<const FramePatches> m_frame;  // guarded by m_lock
 };
 
 void BM_SetProgressToPublishedFrame(benchmark::State& state) {
     const SkinImages& images = Pictures();
     const SkinFont font = SelectSkinFont(0);
-    PublishedFrame published;
+    PublishedFrame published(images.slots[kGlobeSlot]);
     StatusChannel channel;
     channel.SetStatusText(kDownloading.status, kDownloading.detail, false);
     channel.SetSizeText(kDownloading.size, false);

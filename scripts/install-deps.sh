@@ -6,7 +6,7 @@ SUDO=""
 PACKAGES="build-essential cmake pkg-config git libgtk-3-dev libcurl4-openssl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev nginx-light python3 xvfb xauth xdotool \
   x11-utils fonts-wqy-zenhei fonts-urw-base35 fontconfig libpng-dev curl time \
-  libx11-dev imagemagick clang libsodium-dev minisign strace openssl libssl-dev"
+  libx11-dev imagemagick clang libsodium-dev minisign strace openssl libssl-dev heaptrack"
 missing=""
 for p in $PACKAGES; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

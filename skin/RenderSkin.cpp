@@ -2,6 +2,7 @@
 
 #include <numbers>
 
+#include "skin/FramePool.h"
 #include "skin/SkinLayout.h"
 #include "skin/StatusArc.h"
 #include "skin/StatusLine.h"
@@ -145,8 +146,7 @@ float DrawArcChar(cairo_t* cr, const SkinFont& font, const std::string& ch, cons
 cairo_surface_t* RenderSkin(const SkinImages& images, const SkinFont& font,
                             const FrameState& state) {
     if (!images.window) return nullptr;
-    cairo_surface_t* surface =
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSkinWidth, kSkinHeight);
+    cairo_surface_t* surface = NewFrameSurface();
     cairo_t* cr = cairo_create(surface);
     // Text outlines are flattened to a quarter pixel: stroking them is most of
     // a frame's cost, and a finer curve shows no difference.
