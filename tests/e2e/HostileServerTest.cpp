@@ -37,9 +37,9 @@ const std::string kSignature = kPackage + ".minisig";
 class HostileServerTest : public ::testing::Test {
 protected:
     HostileServerTest() {
-        // The launcher's 30-second bounds pass in 3 s; its watchdog's 15 s
+        // The launcher's 30-second bounds pass in 6 s; its watchdog's 15 s
         // are real.
-        sandbox.SetEnvironment("VORN_CLOCK_RATE", "10");
+        sandbox.SetEnvironment("VORN_CLOCK_RATE", "5");
     }
 
     std::string Log() const { return ReadFile(sandbox.LogPath()); }
