@@ -1,5 +1,5 @@
 #!/bin/sh
-# Downloads a 1 GiB file from nginx on loopback with vorn-fetch and with curl,
+# Downloads a file (1 GiB by default) from nginx on loopback with vorn-fetch and with curl,
 # and copies the same file with dd (the floor: no network at all), taking
 # turns, and prints the median wall time of each, the ratios vorn-fetch / curl
 # and vorn-fetch / dd, and the peak resident memory of each.
@@ -8,6 +8,7 @@
 #   TLS=1 bench/fetch_vs_curl.sh ...
 #   SIGNED=1 bench/fetch_vs_curl.sh ...
 #   WORK=/some/tmpfs bench/fetch_vs_curl.sh ...
+#   SIZE_MIB=64 bench/fetch_vs_curl.sh ...   (the file's size; 1024 by default)
 #
 # The served file and every download live in a folder below WORK (default
 # /dev/shm, a tmpfs), so that the disk's speed does not decide the figures.
@@ -28,7 +29,7 @@ set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 FETCH=${1:-$ROOT/build-net/tools/vorn-fetch}
 RUNS=${2:-5}
-SIZE_MIB=1024
+SIZE_MIB=${SIZE_MIB:-1024}
 TLS=${TLS:-0}
 SIGNED=${SIGNED:-0}
 SUITE=TLS_AES_128_GCM_SHA256

@@ -22,9 +22,10 @@ constexpr size_t kMaxObjectChars = 259;
 constexpr size_t kMaxAddressChars = 127;
 
 constexpr int64_t kReuseSeconds = 10;
-// One body read: large enough to keep up with a local disk, small enough to
-// keep memory flat.
-constexpr size_t kBodyReadBytes = 64 * 1024;
+// One body read: large, because the socket then hands over what has piled up
+// in few calls (a 1 GiB download on loopback takes half the time it takes in
+// 64 KiB reads), and fixed, so that memory stays flat in the file's size.
+constexpr size_t kBodyReadBytes = 1024 * 1024;
 
 // Digits and dots only (or nothing) is taken as an address, not a name.
 bool IsNumericText(const std::string& text) {
