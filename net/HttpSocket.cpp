@@ -139,20 +139,17 @@ HttpResult CHttpSocket::ReportConnectFailure(const platform::ConnectFailure& fai
             log_write(LOG_ERROR, kModule, "SO_RCVTIMEO setsockopt()失败");
             return HttpResult::NoConnection;
         case platform::ConnectStep::Connect:
+        case platform::ConnectStep::Secure:
             break;
-        case platform::ConnectStep::Secure: {
-            // The connection was made; the server could not prove who it is.
-            const auto& bytes = address.octets;
-            log_write(LOG_ERROR, kModule,
-                      "ConnectHost() %s %d.%d.%d.%d connect error isproxy %d: %s",
-                      EscapeControlBytes(target).c_str(), bytes[0], bytes[1], bytes[2], bytes[3], 0,
-                      EscapeControlBytes(failure.reason).c_str());
-            return HttpResult::NoConnection;
-        }
     }
+    // A connection made to a server that could not prove who it is says why.
+    const std::string reason = failure.step == platform::ConnectStep::Secure
+                                   ? ": " + EscapeControlBytes(failure.reason)
+                                   : std::string();
     const auto& bytes = address.octets;
-    log_write(LOG_ERROR, kModule, "ConnectHost() %s %d.%d.%d.%d connect error isproxy %d",
-              EscapeControlBytes(target).c_str(), bytes[0], bytes[1], bytes[2], bytes[3], 0);
+    log_write(LOG_ERROR, kModule, "ConnectHost() %s %d.%d.%d.%d connect error isproxy %d%s",
+              EscapeControlBytes(target).c_str(), bytes[0], bytes[1], bytes[2], bytes[3], 0,
+              reason.c_str());
     return HttpResult::NoConnection;
 }
 

@@ -91,6 +91,20 @@ TEST(LaunchModeTest, AWindowsGameIsStartedThroughWine) {
     EXPECT_FALSE(FileExists(sandbox.RunMarkerPath()));
 }
 
+// The run started the player's own game, once, from the sandbox's install
+// folder, and remembered that folder.
+void ExpectOnlyThePlayersGameStarted(const LauncherSandbox& sandbox, const ProgramRun& run) {
+    EXPECT_EQ(run.ExitCode(), 0);
+    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << run.Stderr();
+    const std::vector<GameStart> starts = sandbox.GameStarts();
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].workingDir, sandbox.InstallDir() + "/vorn") << "another game ran";
+    EXPECT_NE(
+        sandbox.SettingsText().find("\"QuorvaneInstallDic\"=\"" + sandbox.InstallDir() + "\""),
+        std::string::npos)
+        << sandbox.SettingsText();
+}
+
 // A game planted where the launcher looks first must not be started as the
 // player's: on the way from a candidate folder to the game, every part must
 // belong to the player or the system, and nobody else may write it. Here the
@@ -118,15 +132,7 @@ TEST_P(PlantedGameTest, IsNotStartedFromTheLaunchersVolume) {
 
     const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
 
-    EXPECT_EQ(run->ExitCode(), 0);
-    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << run->Stderr();
-    const std::vector<GameStart> starts = sandbox.GameStarts();
-    ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(starts[0].workingDir, sandbox.InstallDir() + "/vorn") << "the planted game ran";
-    EXPECT_NE(
-        sandbox.SettingsText().find("\"QuorvaneInstallDic\"=\"" + sandbox.InstallDir() + "\""),
-        std::string::npos)
-        << sandbox.SettingsText();
+    ExpectOnlyThePlayersGameStarted(sandbox, *run);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -166,15 +172,7 @@ TEST(StoredInstallFolderTest, OneOthersCanWriteIsPassedOver) {
 
     const auto run = sandbox.RunToEnd({"DEBUG=TRUE"}, kRunLimit);
 
-    EXPECT_EQ(run->ExitCode(), 0);
-    ASSERT_TRUE(sandbox.WaitForGameStart(20s)) << run->Stderr();
-    const std::vector<GameStart> starts = sandbox.GameStarts();
-    ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(starts[0].workingDir, sandbox.InstallDir() + "/vorn") << "the stored folder's ran";
-    EXPECT_NE(
-        sandbox.SettingsText().find("\"QuorvaneInstallDic\"=\"" + sandbox.InstallDir() + "\""),
-        std::string::npos)
-        << sandbox.SettingsText();
+    ExpectOnlyThePlayersGameStarted(sandbox, *run);
 }
 
 TEST(SingleLauncherTest, SecondLauncherIsRefusedWhileTheFirstInstalls) {

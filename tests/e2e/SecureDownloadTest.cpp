@@ -57,18 +57,8 @@ TEST_F(SecureDownloadTest, ASignedPackageIsInstalledOverHttpsAfterARedirect) {
 // A certificate that does not prove the server's name costs one attempt; the
 // request is never sent in plain text instead.
 TEST_F(SecureDownloadTest, ACertificateThatFailsCostsOneAttemptAndTheBackupInstalls) {
-    const struct {
-        const char* name;
-        const ServerCertificate& certificate;
-        const char* reason;
-    } cases[] = {
-        {"wrong host", TestCertificates().wrongHost, "IP address mismatch"},
-        {"expired", TestCertificates().expired, "certificate has expired"},
-        {"unknown issuer", TestCertificates().untrusted,
-         "self-signed certificate in certificate chain"},
-    };
     const auto backup = StartDownloadServer(BackupPort(), packages.Path());
-    for (const auto& row : cases) {
+    for (const RefusedCertificate& row : RefusedCertificates()) {
         SCOPED_TRACE(row.name);
         LauncherSandbox fresh;
         fresh.SetEnvironment("SSL_CERT_FILE", TestCertificates().caFile);

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <thread>
 
 #include "net/HttpSocket.h"
@@ -23,13 +22,6 @@ using testing::HasSubstr;
 using testing::StartsWith;
 
 constexpr int64_t kPackageSize = 300000;
-
-std::string RandomBytes(size_t count) {
-    std::mt19937 random(42);
-    std::string bytes(count, '\0');
-    for (char& byte : bytes) byte = char(random());
-    return bytes;
-}
 
 // count bytes of the file at path from offset on.
 std::string BytesAt(const std::string& path, int64_t offset, int64_t count) {

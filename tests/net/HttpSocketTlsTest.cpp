@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 
 #include "net/HttpSocket.h"
 #include "tests/net/NetTestSupport.h"
@@ -17,13 +16,6 @@ namespace {
 using testing::HasSubstr;
 
 constexpr int64_t kPackageSize = 300000;
-
-std::string RandomBytes(size_t count) {
-    std::mt19937 random(7);
-    std::string bytes(count, '\0');
-    for (char& byte : bytes) byte = char(random());
-    return bytes;
-}
 
 class HttpSocketTlsTest : public testing::Test {
 protected:
@@ -81,18 +73,7 @@ TEST_F(HttpSocketTlsTest, FetchesAndResumesOverOneConnection) {
 // Each certificate that does not prove the server's name fails the request
 // as a connection that could not be made, and the log says why.
 TEST_F(HttpSocketTlsTest, ACertificateThatFailsRefusesTheConnection) {
-    const struct {
-        const char* name;
-        const ServerCertificate& certificate;
-        const char* reason;
-    } cases[] = {
-        {"wrong host", TestCertificates().wrongHost, "IP address mismatch"},
-        {"expired", TestCertificates().expired, "certificate has expired"},
-        {"unknown issuer", TestCertificates().untrusted,
-         "self-signed certificate in certificate chain"},
-        {"self-signed", TestCertificates().selfSigned, "self-signed certificate"},
-    };
-    for (const auto& row : cases) {
+    for (const RefusedCertificate& row : RefusedCertificates()) {
         SCOPED_TRACE(row.name);
         NginxServer server = Serve(row.certificate);
         const auto client = Client();

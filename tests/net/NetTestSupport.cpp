@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 
 void RecordingSink::OnRecvData(const void* data, int32_t length, int64_t received,
@@ -80,4 +81,11 @@ std::string RawReply(const std::string& reply, const std::string& then) {
         }
     }
     return "/raw?reply=" + encoded + "&then=" + then;
+}
+
+std::string RandomBytes(size_t count) {
+    std::mt19937 random(42);
+    std::string bytes(count, '\0');
+    for (char& byte : bytes) byte = char(random());
+    return bytes;
 }

@@ -34,6 +34,9 @@ private:
     std::string m_data;
 };
 
+// count bytes that repeat no pattern, the same at every call.
+std::string RandomBytes(size_t count);
+
 // The misbehaving server's body bytes [start, start + count): byte i is i % 251.
 std::string PatternBytes(int64_t start, int64_t count);
 

@@ -145,3 +145,13 @@ const TestCertificateSet& TestCertificates() {
     static const MadeCertificates made;
     return made.set;
 }
+
+std::vector<RefusedCertificate> RefusedCertificates() {
+    const TestCertificateSet& set = TestCertificates();
+    return {
+        {"wrong host", set.wrongHost, "IP address mismatch"},
+        {"expired", set.expired, "certificate has expired"},
+        {"unknown issuer", set.untrusted, "self-signed certificate in certificate chain"},
+        {"self-signed", set.selfSigned, "self-signed certificate"},
+    };
+}

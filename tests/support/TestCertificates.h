@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // What a TLS server needs: the file it sends (its certificate, then the chain
 // above it) and its private key.
@@ -26,3 +27,13 @@ struct TestCertificateSet {
 // Made once per test process and shared by its tests (removed when the
 // process ends); throws with openssl's words when they cannot be made.
 const TestCertificateSet& TestCertificates();
+
+// A certificate a client that trusts the test CA must refuse for 127.0.0.1,
+// and the words OpenSSL gives for it.
+struct RefusedCertificate {
+    const char* name;
+    const ServerCertificate& certificate;
+    const char* reason;
+};
+// Every certificate of the set but the good one.
+std::vector<RefusedCertificate> RefusedCertificates();

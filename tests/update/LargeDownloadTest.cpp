@@ -19,17 +19,17 @@
 namespace {
 
 constexpr int64_t kMiB = 1048576;
-// The line the clock below pretends: 50 ms of it are more than one 64 KiB
+// The line the clock below pretends: 50 ms of it are more than one 1 MiB
 // block of the client and more than 1 % of the package, so each report the
 // throttle lets through moves the percentage and shows as a redraw.
-constexpr int64_t kLineBytesPerSecond = 4 * kMiB;
-constexpr int64_t kPackageSize = 16 * kMiB;
+constexpr int64_t kLineBytesPerSecond = 24 * kMiB;
+constexpr int64_t kPackageSize = 96 * kMiB;
 constexpr int64_t kLineMs = kPackageSize * 1000 / kLineBytesPerSecond;
 // Line time of one body read of the client, rounded up, plus the rounding of
 // the clock itself.
 constexpr uint32_t kBlockMs =
-    uint32_t((64 * 1024 * 1000 + kLineBytesPerSecond - 1) / kLineBytesPerSecond) + 1;
-constexpr int64_t kMarkers[] = {0, 8 * kMiB + 3, kPackageSize - 1};
+    uint32_t((kMiB * 1000 + kLineBytesPerSecond - 1) / kLineBytesPerSecond) + 1;
+constexpr int64_t kMarkers[] = {0, 48 * kMiB + 3, kPackageSize - 1};
 
 // A clock that runs at the download's pace: its tick is the size of the file
 // being downloaded over the line's speed. The client writes each block before
@@ -125,12 +125,12 @@ TEST_F(LargeDownloadTest, ReportsAreThrottledAndReachFull) {
         }
     }
     EXPECT_EQ(redraws[transfer - 1].percent, 100);
-    EXPECT_EQ(redraws[transfer - 1].size, "16.00 MB");
+    EXPECT_EQ(redraws[transfer - 1].size, "96.00 MB");
     // Once the speed is known it is the line's, and the time left is the
     // line's time still to go, give or take the rounding to whole seconds.
     for (size_t i = transfer / 4; i < transfer; ++i) {
         SCOPED_TRACE(redraws[i].status);
-        EXPECT_TRUE(redraws[i].status.starts_with("下载中 4.0MB/s 剩余"));
+        EXPECT_TRUE(redraws[i].status.starts_with("下载中 24MB/s 剩余"));
         const double lineSecondsLeft = double(kLineMs - int64_t(ticks[i])) / 1000;
         EXPECT_LE(std::abs(SecondsLeft(redraws[i].status) - lineSecondsLeft), 1.0);
     }
