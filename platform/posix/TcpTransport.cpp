@@ -18,15 +18,17 @@ namespace platform {
 namespace {
 
 // poll on one descriptor until events come or timeoutMs has passed, across
-// interruptions: > 0 ready, 0 timed out, < 0 failed.
+// interruptions and never short of the time: > 0 ready, 0 timed out, < 0
+// failed.
 int PollFor(int fd, short events, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     pollfd pending{fd, events, 0};
     while (true) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         const int ready = poll(&pending, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
-        if (ready >= 0 || errno != EINTR) return ready;
+        if (ready > 0 || (ready < 0 && errno != EINTR)) return ready;
+        if (ready == 0 && Clock::now() >= deadline) return 0;
     }
 }
 
