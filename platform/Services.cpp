@@ -1,6 +1,8 @@
 #include "platform/Services.h"
 
+#include <map>
 #include <memory>
+#include <mutex>
 
 #include "platform/Files.h"
 #include "platform/HostLookup.h"
@@ -43,6 +45,17 @@ private:
     const uint32_t m_start;  // read-only: the tick the speed-up counts from
 };
 
+// One clock per rate, never destroyed, like the system's own: every part may
+// read it while the process ends.
+const IClock& FastClockAt(unsigned rate) {
+    static std::mutex madeLock;  // guards made; any thread may build services
+    static auto* const made = new std::map<unsigned, const FastClock*>();
+    std::lock_guard<std::mutex> guard(madeLock);
+    const FastClock*& clock = (*made)[rate];
+    if (!clock) clock = new FastClock(rate);
+    return *clock;
+}
+
 }  // namespace
 
 Services SystemServices(const EnvironmentHooks& hooks) {
@@ -50,8 +63,7 @@ Services SystemServices(const EnvironmentHooks& hooks) {
     static IVolumes* const volumes = SystemVolumes(hooks.mountInfoPath).release();
 
     Services services;
-    // Never destroyed, like the system's own.
-    services.clock = hooks.clockRate > 1 ? new FastClock(hooks.clockRate) : &SystemClock();
+    services.clock = hooks.clockRate > 1 ? &FastClockAt(hooks.clockRate) : &SystemClock();
     services.volumes = volumes;
     services.openSettings = [] { return OpenUserSettings(); };
     services.lookUpIPv4 = LookUpIPv4;
