@@ -49,21 +49,21 @@ bool WholePixelOrigin(cairo_t* cr, int& x, int& y) {
     return true;
 }
 
-// An X image over the pixels of an ARGB32 surface, in a visual whose masks are
+// An X image over ARGB32 pixels, cairo's format, in a visual whose masks are
 // cairo's.
-XImage ImageOf(cairo_surface_t* pixels, const Visual& visual) {
+XImage ImageOf(const void* pixels, int width, int height, int stride, const Visual& visual) {
     XImage image{};
-    image.width = cairo_image_surface_get_width(pixels);
-    image.height = cairo_image_surface_get_height(pixels);
+    image.width = width;
+    image.height = height;
     image.format = ZPixmap;
-    image.data = reinterpret_cast<char*>(cairo_image_surface_get_data(pixels));
+    image.data = static_cast<char*>(const_cast<void*>(pixels));
     // cairo's ARGB32 is a native-endian word; Xlib swaps when the server differs.
     image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
     image.bitmap_unit = 32;
     image.bitmap_bit_order = image.byte_order;
     image.bitmap_pad = 32;
     image.depth = 32;
-    image.bytes_per_line = cairo_image_surface_get_stride(pixels);
+    image.bytes_per_line = stride;
     image.bits_per_pixel = 32;
     image.red_mask = visual.red_mask;
     image.green_mask = visual.green_mask;
@@ -88,14 +88,11 @@ bool PutFrameOnDrawable(cairo_t* cr, const FramePatches& frame) {
         visual->blue_mask != 0xff || !WholePixelOrigin(cr, x, y)) {
         return false;
     }
-    XImage globe{}, tiles{};
-    if (frame.Base()) {
-        globe = ImageOf(frame.Base(), *visual);
+    XImage globe{};
+    if (cairo_surface_t* base = frame.Base()) {
+        globe = ImageOf(cairo_image_surface_get_data(base), frame.Width(), frame.Height(),
+                        cairo_image_surface_get_stride(base), *visual);
         if (!XInitImage(&globe)) return false;
-    }
-    if (frame.Store()) {
-        tiles = ImageOf(frame.Store(), *visual);
-        if (!XInitImage(&tiles)) return false;
     }
 
     Display* display = cairo_xlib_surface_get_display(target);
@@ -114,14 +111,21 @@ bool PutFrameOnDrawable(cairo_t* cr, const FramePatches& frame) {
         XSetForeground(display, gc, 0);
         XFillRectangle(display, drawable, gc, x, y, width, height);
     }
+    bool described = true;
     for (const PatchTile& tile : frame.Tiles()) {
-        XPutImage(display, drawable, gc, &tiles, 0, tile.storeRow, x + tile.x, y + tile.y,
+        XImage pixels =
+            ImageOf(tile.pixels.get(), tile.width, tile.height, kPatchTileSize * 4, *visual);
+        if (!XInitImage(&pixels)) {
+            described = false;
+            break;
+        }
+        XPutImage(display, drawable, gc, &pixels, 0, 0, x + tile.x, y + tile.y,
                   static_cast<unsigned>(tile.width), static_cast<unsigned>(tile.height));
     }
     XFreeGC(display, gc);
     const bool sent = gdk_x11_display_error_trap_pop(gdkDisplay) == 0;
     cairo_surface_mark_dirty(target);
-    return sent;
+    return described && sent;
 }
 
 }  // namespace
@@ -139,12 +143,7 @@ void SkinWindow::UseIconForAllWindows(const std::string& png) {
     g_object_unref(loader);
 }
 
-SkinWindow::~SkinWindow() {
-    if (m_globe) cairo_surface_destroy(m_globe);
-}
-
 void SkinWindow::Create(int width, int height, cairo_surface_t* globe) {
-    if (globe) m_globe = cairo_surface_reference(globe);
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWindow* window = GTK_WINDOW(m_window);
     gtk_window_set_title(window, "Quorvane 3D");
@@ -177,16 +176,14 @@ void SkinWindow::Create(int width, int height, cairo_surface_t* globe) {
     gtk_widget_show(m_window);
 }
 
-void SkinWindow::Publish(cairo_surface_t* frame) {
-    auto patches = std::make_shared<const FramePatches>(frame, m_globe);
-    cairo_surface_destroy(frame);
+void SkinWindow::Publish(std::shared_ptr<const FramePatches> frame) {
     {
         MutexLock guard(m_frameLock);
-        m_frame.swap(patches);
+        m_frame.swap(frame);
     }
     // The frame it replaced, unless the draw handler still paints it, goes
     // here, outside the lock.
-    patches.reset();
+    frame.reset();
     if (m_window) g_idle_add(QueueDraw, m_window);
 }
 

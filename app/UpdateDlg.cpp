@@ -112,8 +112,8 @@ void CUpdateDlg::OnInitDialog() {
 void CUpdateDlg::Redraw(const StatusSnapshot& state) {
     if (!m_hasDisplay) return;
     const FrameState shown{state.percent, state.status, state.detail, state.size};
-    if (cairo_surface_t* frame = RenderSkin(SkinImagesTable(), m_font, shown)) {
-        m_window.Publish(frame);
+    if (std::unique_ptr<FramePatches> frame = RenderSkinPatches(SkinImagesTable(), m_font, shown)) {
+        m_window.Publish(std::move(frame));
     }
 }
 

@@ -1,178 +1,109 @@
 #include "skin/RenderSkin.h"
 
-#include <numbers>
+#include <algorithm>
+#include <cstring>
 
+#include "skin/FrameDrawing.h"
 #include "skin/FramePool.h"
 #include "skin/SkinLayout.h"
-#include "skin/StatusArc.h"
-#include "skin/StatusLine.h"
-#include "skin/TextOutline.h"
 
 namespace {
 
-constexpr double kPercentBoxX = 133.0;
-constexpr double kPercentBoxY = 397.0;
-constexpr double kPercentBoxWidth = 100.0;
-constexpr double kPercentPivotX = 163.0;
-constexpr double kPercentPivotY = 397.0;
-// Clockwise on screen: cairo's y axis points down.
-constexpr double kPercentTurnDegrees = 60.0;
-constexpr double kPercentLargePx = 22.0;
-constexpr double kPercentSmallPx = 20.0;
-constexpr double kCharPx = 18.0;
-
+// Text outlines are flattened to a quarter pixel: stroking them is most of a
+// frame's cost, and a finer curve shows no difference.
 constexpr double kOutlineTolerance = 0.25;
 
-constexpr float kBlankAdvance = 15.0f;
-constexpr double kNarrowCharWidth = 20.0;
-constexpr double kNarrowCharShare = 0.25;
-constexpr float kPunctuationAdvance = 5.0f;
+// Rows composed at once: whole tile rows, so that each band gives whole tiles.
+constexpr int kBandRows = 2 * kPatchTileSize;
 
-struct Rgb {
-    int red, green, blue;
-};
-constexpr Rgb kPercentOutline{0, 118, 247};
-constexpr Rgb kCharOutline{0, 101, 215};
-constexpr Rgb kTextFill{234, 251, 255};
-
-void SetColour(cairo_t* cr, Rgb colour) {
-    cairo_set_source_rgb(cr, colour.red / 255.0, colour.green / 255.0, colour.blue / 255.0);
-}
-
-// Strokes the current path with widening outlines, then fills it.
-void PaintOutlinedText(cairo_t* cr, Rgb outline) {
-    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-    SetColour(cr, outline);
-    for (double width : {1.0, 2.0, 3.0}) {
-        cairo_set_line_width(cr, width);
-        cairo_stroke_preserve(cr);
-    }
-    SetColour(cr, kTextFill);
-    cairo_fill(cr);
-}
-
-cairo_matrix_t RotationAbout(double degrees, double x, double y) {
-    cairo_matrix_t matrix;
-    cairo_matrix_init_translate(&matrix, x, y);
-    cairo_matrix_rotate(&matrix, degrees * std::numbers::pi / 180.0);
-    cairo_matrix_translate(&matrix, -x, -y);
-    return matrix;
-}
-
-// Re-reads the current path, built in device space, as user-space coordinates
-// under matrix.
-void MoveCurrentPathUnder(cairo_t* cr, const cairo_matrix_t& matrix) {
-    cairo_path_t* path = cairo_copy_path(cr);
-    cairo_new_path(cr);
-    cairo_set_matrix(cr, &matrix);
-    cairo_append_path(cr, path);
-    cairo_path_destroy(path);
-}
-
-// The shared pictures are only read. Each render draws from a view of its
-// own over their pixels, as cairo keeps unsynchronised state in a surface
-// that is used as a source.
-void DrawPicture(cairo_t* cr, cairo_surface_t* picture, int x, int y, cairo_operator_t op,
-                 int visibleWidth) {
+// Copies the globe with its upper-left corner at cr's origin; the globe is
+// read through a view of its own, as cairo keeps unsynchronised state in a
+// surface used as a source.
+void PaintGlobe(cairo_t* cr, cairo_surface_t* globe) {
     cairo_surface_t* view = cairo_image_surface_create_for_data(
-        cairo_image_surface_get_data(picture), cairo_image_surface_get_format(picture),
-        cairo_image_surface_get_width(picture), cairo_image_surface_get_height(picture),
-        cairo_image_surface_get_stride(picture));
+        cairo_image_surface_get_data(globe), cairo_image_surface_get_format(globe),
+        cairo_image_surface_get_width(globe), cairo_image_surface_get_height(globe),
+        cairo_image_surface_get_stride(globe));
     cairo_save(cr);
-    cairo_set_operator(cr, op);
-    cairo_rectangle(cr, x, y, visibleWidth, cairo_image_surface_get_height(picture));
-    cairo_set_source_surface(cr, view, x, y);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, view, 0, 0);
+    cairo_rectangle(cr, 0, 0, cairo_image_surface_get_width(globe),
+                    cairo_image_surface_get_height(globe));
     cairo_fill(cr);
     cairo_restore(cr);
     cairo_surface_destroy(view);
 }
 
-void DrawWholePicture(cairo_t* cr, cairo_surface_t* picture, int x, int y,
-                      cairo_operator_t op = CAIRO_OPERATOR_OVER) {
-    if (picture) DrawPicture(cr, picture, x, y, op, cairo_image_surface_get_width(picture));
-}
-
-void DrawPercentage(cairo_t* cr, const SkinFont& font, int percent) {
-    const TextStyle style{font.family, true, font.m_bLargeFont ? kPercentLargePx : kPercentSmallPx,
-                          kPercentBoxWidth};
-    cairo_save(cr);
-    cairo_new_path(cr);
-    AppendTextOutline(cr, style, std::to_string(percent) + "%", kPercentBoxX, kPercentBoxY);
-    MoveCurrentPathUnder(cr, RotationAbout(kPercentTurnDegrees, kPercentPivotX, kPercentPivotY));
-    PaintOutlinedText(cr, kPercentOutline);
-    cairo_restore(cr);
-}
-
-void DrawBoat(cairo_t* cr, const SkinImages& images, int percent) {
-    const BoatStop& stop = BoatPath()[percent - 1];
-    cairo_surface_t* frame = images.slots[stop.frame];
-    if (!frame) return;
-    const int left = static_cast<int>(stop.x - cairo_image_surface_get_width(frame) * 0.5);
-    const int top = static_cast<int>(stop.y - cairo_image_surface_get_height(frame) * 0.5);
-    DrawWholePicture(cr, frame, left, top);
+// Fills band with the window's rows from top on as they are before anything
+// is drawn over the globe: the base's rows, or transparency.
+void CopyBaseRows(cairo_surface_t* base, cairo_surface_t* band, int top) {
+    cairo_surface_flush(band);
+    unsigned char* target = cairo_image_surface_get_data(band);
+    const size_t stride = static_cast<size_t>(cairo_image_surface_get_stride(band));
+    const int rows = std::min(cairo_image_surface_get_height(band), kSkinHeight - top);
+    if (base) {
+        const size_t baseStride = static_cast<size_t>(cairo_image_surface_get_stride(base));
+        const unsigned char* source = cairo_image_surface_get_data(base) + top * baseStride;
+        for (int row = 0; row < rows; ++row) {
+            memcpy(target + row * stride, source + row * baseStride, kSkinWidth * 4);
+        }
+    } else {
+        memset(target, 0, rows * stride);
+    }
+    cairo_surface_mark_dirty(band);
 }
 
 }  // namespace
 
-float DrawArcChar(cairo_t* cr, const SkinFont& font, const std::string& ch, const std::string& next,
-                  float angle, int originX, int originY) {
-    if (ch == "?") return kBlankAdvance;
-
-    cairo_save(cr);
-    cairo_matrix_t callerMatrix;
-    cairo_get_matrix(cr, &callerMatrix);
-    cairo_identity_matrix(cr);
-    cairo_new_path(cr);
-    AppendTextOutline(cr, TextStyle{font.family, false, kCharPx, 0.0}, ch, originX, originY);
-    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    cairo_path_extents(cr, &x1, &y1, &x2, &y2);
-    const double width = x2 - x1;
-    const double height = y2 - y1;
-    MoveCurrentPathUnder(cr, angle != 0.0f
-                                 ? RotationAbout(angle, x1 + width * 0.5, y1 + height * 0.5)
-                                 : callerMatrix);
-    PaintOutlinedText(cr, kCharOutline);
-    cairo_restore(cr);
-
-    int extra = 0;
-    if (width > 0 && width < kNarrowCharWidth) {
-        extra = static_cast<int>((kNarrowCharWidth - width) * kNarrowCharShare);
-    }
-    float advance = static_cast<float>(width) + static_cast<float>(extra);
-    if (next == "." || next == "_") advance += kPunctuationAdvance;
-    return advance;
-}
-
 cairo_surface_t* RenderSkin(const SkinImages& images, const SkinFont& font,
                             const FrameState& state) {
     if (!images.window) return nullptr;
+    const FrameDrawing drawing(images, font, state);
     cairo_surface_t* surface = NewFrameSurface();
     cairo_t* cr = cairo_create(surface);
-    // Text outlines are flattened to a quarter pixel: stroking them is most of
-    // a frame's cost, and a finer curve shows no difference.
     cairo_set_tolerance(cr, kOutlineTolerance);
-
     // The surface starts transparent, so the globe can be copied rather than
     // blended.
-    DrawWholePicture(cr, images.slots[kGlobeSlot], 0, 0, CAIRO_OPERATOR_SOURCE);
-    DrawWholePicture(cr, images.slots[kDashedArcSlot], kArcLeft, kArcTop);
-
-    const int percent = DisplayedPercent(state.percent);
-    if (percent >= 1) {
-        if (cairo_surface_t* solid = images.slots[kSolidArcSlot]) {
-            DrawPicture(cr, solid, kArcLeft, kArcTop, CAIRO_OPERATOR_OVER, SolidArcWidth(percent));
-        }
-        DrawPercentage(cr, font, percent);
-    }
-
-    LayOutStatusArc(ComposeStatusLine(state.status, state.detail, state.size),
-                    [&](const std::string& ch, const std::string& next, float angle, int x, int y) {
-                        return DrawArcChar(cr, font, ch, next, angle, x, y);
-                    });
-
-    if (percent >= 1) DrawBoat(cr, images, percent);
-
+    if (cairo_surface_t* globe = images.slots[kGlobeSlot]) PaintGlobe(cr, globe);
+    drawing.Draw(cr, 0, kSkinHeight);
     cairo_destroy(cr);
     cairo_surface_flush(surface);
     return surface;
+}
+
+std::unique_ptr<FramePatches> RenderSkinPatches(const SkinImages& images, const SkinFont& font,
+                                                const FrameState& state) {
+    if (!images.window) return nullptr;
+    cairo_surface_t* globe = images.slots[kGlobeSlot];
+    auto patches = std::make_unique<FramePatches>(kSkinWidth, kSkinHeight, globe);
+    // A globe of the window's size is the base the patches are kept against;
+    // one of another size (never the bundle's) is drawn into every band.
+    cairo_surface_t* base = patches->Base();
+    cairo_surface_t* drawnGlobe = base ? nullptr : globe;
+    const FrameDrawing drawing(images, font, state);
+    cairo_surface_t* band = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSkinWidth, kBandRows);
+    for (int top = 0; top < kSkinHeight; top += kBandRows) {
+        const int bottom = std::min(top + kBandRows, kSkinHeight);
+        if (!drawnGlobe && !drawing.Touches(top, bottom)) continue;
+        CopyBaseRows(base, band, top);
+        // The band's user space is the window's.
+        cairo_surface_set_device_offset(band, 0, -top);
+        cairo_t* cr = cairo_create(band);
+        cairo_set_tolerance(cr, kOutlineTolerance);
+        if (drawnGlobe) PaintGlobe(cr, drawnGlobe);
+        drawing.Draw(cr, top, bottom);
+        cairo_destroy(cr);
+        cairo_surface_set_device_offset(band, 0, 0);
+        patches->Add(band, top);
+    }
+    cairo_surface_destroy(band);
+    return patches;
+}
+
+float DrawArcChar(cairo_t* cr, const SkinFont& font, const std::string& ch, const std::string& next,
+                  float angle, int originX, int originY) {
+    std::unique_ptr<OutlinedText> outline;
+    const float advance = OutlineArcChar(cr, font, ch, next, angle, originX, originY, outline);
+    if (outline) outline->Paint(cr);
+    return advance;
 }

@@ -77,7 +77,8 @@ TEST(FramePatchesTest, KeepsTheTilesThatDifferAndPaintsTheFrameAgain) {
         cairo_surface_t* frame = Filled(kWidth, kHeight, c.withBase ? kBasePixel : 0);
         for (auto [x, y] : c.changed) SetPixel(frame, x, y, 0xff336699);
 
-        const FramePatches patches(frame, c.withBase ? base : nullptr);
+        FramePatches patches(kWidth, kHeight, c.withBase ? base : nullptr);
+        patches.Add(frame, 0);
         EXPECT_EQ(patches.Tiles().size(), c.tiles) << c.name;
         cairo_surface_t* painted = Painted(patches);
         EXPECT_EQ(CountUnlike(painted, frame), 0) << c.name;
@@ -92,7 +93,8 @@ TEST(FramePatchesTest, ABaseOfAnotherSizeCountsAsTransparent) {
     cairo_surface_t* base = Filled(kWidth + 1, kHeight, kBasePixel);
     cairo_surface_t* frame = Filled(kWidth, kHeight, kBasePixel);
 
-    const FramePatches patches(frame, base);
+    FramePatches patches(kWidth, kHeight, base);
+    patches.Add(frame, 0);
     EXPECT_EQ(patches.Base(), nullptr);
     EXPECT_EQ(patches.Tiles().size(), 6u * 4u);
     cairo_surface_t* painted = Painted(patches);
@@ -114,7 +116,8 @@ TEST(FramePatchesTest, AComposedFrameKeepsAFractionOfItsPixels) {
     cairo_surface_t* frame = RenderSkin(images, SelectSkinFont(0),
                                         FrameState{37, "正在下载游戏", "", "123.45MB/1.20GB"});
 
-    const FramePatches patches(frame, globe);
+    FramePatches patches(kSkinWidth, kSkinHeight, globe);
+    patches.Add(frame, 0);
     EXPECT_EQ(patches.Base(), globe);
     EXPECT_LT(patches.Tiles().size() * kPatchTileSize * kPatchTileSize,
               static_cast<size_t>(kSkinWidth) * kSkinHeight / 8);
