@@ -88,12 +88,6 @@ bool PutFrameOnDrawable(cairo_t* cr, const FramePatches& frame) {
         visual->blue_mask != 0xff || !WholePixelOrigin(cr, x, y)) {
         return false;
     }
-    XImage globe{};
-    if (cairo_surface_t* base = frame.Base()) {
-        globe = ImageOf(cairo_image_surface_get_data(base), frame.Width(), frame.Height(),
-                        cairo_image_surface_get_stride(base), *visual);
-        if (!XInitImage(&globe)) return false;
-    }
 
     Display* display = cairo_xlib_surface_get_display(target);
     const Drawable drawable = cairo_xlib_surface_get_drawable(target);
@@ -102,30 +96,48 @@ bool PutFrameOnDrawable(cairo_t* cr, const FramePatches& frame) {
     cairo_surface_flush(target);
     gdk_x11_display_error_trap_push(gdkDisplay);
     const GC gc = XCreateGC(display, drawable, 0, nullptr);
-    const auto width = static_cast<unsigned>(frame.Width());
-    const auto height = static_cast<unsigned>(frame.Height());
-    if (frame.Base()) {
-        XPutImage(display, drawable, gc, &globe, 0, 0, x, y, width, height);
-    } else {
-        // Pixel 0 of a 32-bit visual is transparent.
-        XSetForeground(display, gc, 0);
-        XFillRectangle(display, drawable, gc, x, y, width, height);
-    }
+    // Pixel 0 of a 32-bit visual is transparent: the globe's pieces and then
+    // the tiles go over a cleared window.
+    XSetForeground(display, gc, 0);
+    XFillRectangle(display, drawable, gc, x, y, static_cast<unsigned>(frame.Width()),
+                   static_cast<unsigned>(frame.Height()));
     bool described = true;
-    for (const PatchTile& tile : frame.Tiles()) {
-        XImage pixels =
-            ImageOf(tile.pixels.get(), tile.width, tile.height, kPatchTileSize * 4, *visual);
-        if (!XInitImage(&pixels)) {
-            described = false;
-            break;
+    const auto put = [&](const void* pixels, int left, int top, int width, int height, int stride) {
+        XImage image = ImageOf(pixels, width, height, stride, *visual);
+        described = described && XInitImage(&image);
+        if (described) {
+            XPutImage(display, drawable, gc, &image, 0, 0, x + left, y + top,
+                      static_cast<unsigned>(width), static_cast<unsigned>(height));
         }
-        XPutImage(display, drawable, gc, &pixels, 0, 0, x + tile.x, y + tile.y,
-                  static_cast<unsigned>(tile.width), static_cast<unsigned>(tile.height));
+    };
+    if (const SkinPicture* globe = frame.Base()) {
+        for (const SkinPicture::Piece& piece : globe->Pieces()) {
+            put(piece.pixels.get(), piece.x, piece.y, piece.width, piece.height, piece.width * 4);
+        }
+    }
+    for (const PatchTile& tile : frame.Tiles()) {
+        put(tile.pixels.get(), tile.x, tile.y, tile.width, tile.height, kPatchTileSize * 4);
     }
     XFreeGC(display, gc);
     const bool sent = gdk_x11_display_error_trap_pop(gdkDisplay) == 0;
     cairo_surface_mark_dirty(target);
     return described && sent;
+}
+
+// Where the picture is more than half opaque, as GDK finds it in a surface.
+cairo_region_t* OpaqueRegion(const SkinPicture& picture) {
+    cairo_region_t* region = cairo_region_create();
+    for (const SkinPicture::Piece& piece : picture.Pieces()) {
+        cairo_surface_t* pixels = cairo_image_surface_create_for_data(
+            reinterpret_cast<unsigned char*>(piece.pixels.get()), CAIRO_FORMAT_ARGB32, piece.width,
+            piece.height, piece.width * 4);
+        cairo_region_t* opaque = gdk_cairo_region_create_from_surface(pixels);
+        cairo_region_translate(opaque, piece.x, piece.y);
+        cairo_region_union(region, opaque);
+        cairo_region_destroy(opaque);
+        cairo_surface_destroy(pixels);
+    }
+    return region;
 }
 
 }  // namespace
@@ -143,7 +155,7 @@ void SkinWindow::UseIconForAllWindows(const std::string& png) {
     g_object_unref(loader);
 }
 
-void SkinWindow::Create(int width, int height, cairo_surface_t* globe) {
+void SkinWindow::Create(int width, int height, const SkinPicture* globe) {
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWindow* window = GTK_WINDOW(m_window);
     gtk_window_set_title(window, "Quorvane 3D");
@@ -169,7 +181,7 @@ void SkinWindow::Create(int width, int height, cairo_surface_t* globe) {
     if (globe && !gdk_screen_is_composited(screen)) {
         // Without a compositor the alpha is not blended, so cut the window to
         // the opaque part of the globe instead.
-        cairo_region_t* region = gdk_cairo_region_create_from_surface(globe);
+        cairo_region_t* region = OpaqueRegion(*globe);
         gtk_widget_shape_combine_region(m_window, region);
         cairo_region_destroy(region);
     }

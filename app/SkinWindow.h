@@ -26,7 +26,7 @@ public:
     // Main thread, before any frame is published. globe, when given, is the
     // picture every frame is composed over; on screens without a compositor
     // its alpha cuts the window to the globe.
-    void Create(int width, int height, cairo_surface_t* globe);
+    void Create(int width, int height, const SkinPicture* globe);
     // Any thread: keeps frame, the window's size, as the one to show and asks
     // the main thread to paint it.
     void Publish(std::shared_ptr<const FramePatches> frame);

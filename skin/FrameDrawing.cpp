@@ -58,23 +58,6 @@ void MoveCurrentPathUnder(cairo_t* cr, const cairo_matrix_t& matrix) {
     cairo_path_destroy(path);
 }
 
-// The shared pictures are only read. Each drawing draws from a view of its
-// own over their pixels, as cairo keeps unsynchronised state in a surface
-// that is used as a source.
-void DrawPicture(cairo_t* cr, cairo_surface_t* picture, int x, int y, int visibleWidth) {
-    cairo_surface_t* view = cairo_image_surface_create_for_data(
-        cairo_image_surface_get_data(picture), cairo_image_surface_get_format(picture),
-        cairo_image_surface_get_width(picture), cairo_image_surface_get_height(picture),
-        cairo_image_surface_get_stride(picture));
-    cairo_save(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    cairo_rectangle(cr, x, y, visibleWidth, cairo_image_surface_get_height(picture));
-    cairo_set_source_surface(cr, view, x, y);
-    cairo_fill(cr);
-    cairo_restore(cr);
-    cairo_surface_destroy(view);
-}
-
 // A cairo context to build paths on, drawing nothing. Unbounded: text is
 // only outlined where its target can show it.
 class PathBoard {
@@ -172,11 +155,11 @@ float OutlineArcChar(cairo_t* cr, const SkinFont& font, const std::string& ch,
 FrameDrawing::FrameDrawing(const SkinImages& images, const SkinFont& font,
                            const FrameState& state) {
     const PathBoard board;
-    AddWholePicture(images.slots[kDashedArcSlot], kArcLeft, kArcTop);
+    AddWholePicture(images.slots[kDashedArcSlot].get(), kArcLeft, kArcTop);
 
     const int percent = DisplayedPercent(state.percent);
     if (percent >= 1) {
-        AddPicture(images.slots[kSolidArcSlot], kArcLeft, kArcTop, SolidArcWidth(percent));
+        AddPicture(images.slots[kSolidArcSlot].get(), kArcLeft, kArcTop, SolidArcWidth(percent));
         AddText(OutlinePercentage(board.Context(), font, percent));
     }
 
@@ -191,22 +174,21 @@ FrameDrawing::FrameDrawing(const SkinImages& images, const SkinFont& font,
 
     if (percent >= 1) {
         const BoatStop& stop = BoatPath()[percent - 1];
-        if (cairo_surface_t* boat = images.slots[stop.frame]) {
-            AddWholePicture(boat,
-                            static_cast<int>(stop.x - cairo_image_surface_get_width(boat) * 0.5),
-                            static_cast<int>(stop.y - cairo_image_surface_get_height(boat) * 0.5));
+        if (const SkinPicture* boat = images.slots[stop.frame].get()) {
+            AddWholePicture(boat, static_cast<int>(stop.x - boat->Width() * 0.5),
+                            static_cast<int>(stop.y - boat->Height() * 0.5));
         }
     }
 }
 
-void FrameDrawing::AddPicture(cairo_surface_t* picture, int x, int y, int visibleWidth) {
-    if (!picture) return;
-    m_pieces.push_back(Piece{y, y + cairo_image_surface_get_height(picture),
-                             Picture{picture, x, y, visibleWidth}});
+void FrameDrawing::AddPicture(const SkinPicture* picture, int x, int y, int visibleWidth) {
+    if (picture) {
+        m_pieces.push_back(Piece{y, y + picture->Height(), Picture{picture, x, y, visibleWidth}});
+    }
 }
 
-void FrameDrawing::AddWholePicture(cairo_surface_t* picture, int x, int y) {
-    if (picture) AddPicture(picture, x, y, cairo_image_surface_get_width(picture));
+void FrameDrawing::AddWholePicture(const SkinPicture* picture, int x, int y) {
+    if (picture) AddPicture(picture, x, y, picture->Width());
 }
 
 void FrameDrawing::AddText(std::unique_ptr<OutlinedText> text) {
@@ -224,7 +206,8 @@ void FrameDrawing::Draw(cairo_t* cr, int top, int bottom) const {
     for (const Piece& piece : m_pieces) {
         if (!piece.Meets(top, bottom)) continue;
         if (const Picture* picture = std::get_if<Picture>(&piece.what)) {
-            DrawPicture(cr, picture->picture, picture->x, picture->y, picture->visibleWidth);
+            picture->picture->DrawOver(cr, picture->x, picture->y, picture->visibleWidth, top,
+                                       bottom);
         } else {
             std::get<std::unique_ptr<OutlinedText>>(piece.what)->Paint(cr);
         }

@@ -51,7 +51,7 @@ float OutlineArcChar(cairo_t* cr, const SkinFont& font, const std::string& ch,
 
 class FrameDrawing {
 public:
-    // Reads the pictures of images without keeping them beyond its own life.
+    // Refers to the pictures of images, which must outlive it.
     FrameDrawing(const SkinImages& images, const SkinFont& font, const FrameState& state);
 
     // Whether any piece may touch rows [top, bottom).
@@ -62,7 +62,7 @@ public:
 
 private:
     struct Picture {
-        cairo_surface_t* picture;
+        const SkinPicture* picture;
         int x, y, visibleWidth;
     };
     struct Piece {
@@ -72,8 +72,8 @@ private:
     };
 
     // Each adds nothing for a missing picture.
-    void AddPicture(cairo_surface_t* picture, int x, int y, int visibleWidth);
-    void AddWholePicture(cairo_surface_t* picture, int x, int y);
+    void AddPicture(const SkinPicture* picture, int x, int y, int visibleWidth);
+    void AddWholePicture(const SkinPicture* picture, int x, int y);
     void AddText(std::unique_ptr<OutlinedText> text);
 
     std::vector<Piece> m_pieces;

@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "skin/SkinPicture.h"
+
 inline constexpr int kPatchTileSize = 32;
 
 struct PatchTile {
@@ -24,10 +26,9 @@ struct PatchTile {
 class FramePatches {
 public:
     // A width x height frame that is its base alone. base is a picture of
-    // that size, ARGB32, or null for a transparent one (a base of another size
-    // or format counts as null); it is kept, and must not change. Any thread.
-    FramePatches(int width, int height, cairo_surface_t* base);
-    ~FramePatches();
+    // that size, or null for a transparent one (a base of another size counts
+    // as null); it is kept. Any thread.
+    FramePatches(int width, int height, std::shared_ptr<const SkinPicture> base);
     FramePatches(const FramePatches&) = delete;
     FramePatches& operator=(const FramePatches&) = delete;
 
@@ -41,7 +42,7 @@ public:
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     // The kept base, or null.
-    cairo_surface_t* Base() const { return m_base; }
+    const SkinPicture* Base() const { return m_base.get(); }
     // In the order they were added.
     const std::vector<PatchTile>& Tiles() const { return m_tiles; }
 
@@ -52,6 +53,6 @@ public:
 private:
     int m_width = 0;
     int m_height = 0;
-    cairo_surface_t* m_base = nullptr;
+    std::shared_ptr<const SkinPicture> m_base;
     std::vector<PatchTile> m_tiles;
 };

@@ -1,7 +1,6 @@
 #include "skin/RenderSkin.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "skin/FrameDrawing.h"
 #include "skin/FramePool.h"
@@ -16,41 +15,28 @@ constexpr double kOutlineTolerance = 0.25;
 // Rows composed at once: whole tile rows, so that each band gives whole tiles.
 constexpr int kBandRows = 2 * kPatchTileSize;
 
-// Copies the globe with its upper-left corner at cr's origin; the globe is
-// read through a view of its own, as cairo keeps unsynchronised state in a
-// surface used as a source.
-void PaintGlobe(cairo_t* cr, cairo_surface_t* globe) {
-    cairo_surface_t* view = cairo_image_surface_create_for_data(
-        cairo_image_surface_get_data(globe), cairo_image_surface_get_format(globe),
-        cairo_image_surface_get_width(globe), cairo_image_surface_get_height(globe),
-        cairo_image_surface_get_stride(globe));
-    cairo_save(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, view, 0, 0);
-    cairo_rectangle(cr, 0, 0, cairo_image_surface_get_width(globe),
-                    cairo_image_surface_get_height(globe));
-    cairo_fill(cr);
-    cairo_restore(cr);
-    cairo_surface_destroy(view);
-}
-
 // Fills band with the window's rows from top on as they are before anything
 // is drawn over the globe: the base's rows, or transparency.
-void CopyBaseRows(cairo_surface_t* base, cairo_surface_t* band, int top) {
+void CopyBaseRows(const SkinPicture* base, cairo_surface_t* band, int top) {
     cairo_surface_flush(band);
     unsigned char* target = cairo_image_surface_get_data(band);
     const size_t stride = static_cast<size_t>(cairo_image_surface_get_stride(band));
     const int rows = std::min(cairo_image_surface_get_height(band), kSkinHeight - top);
-    if (base) {
-        const size_t baseStride = static_cast<size_t>(cairo_image_surface_get_stride(base));
-        const unsigned char* source = cairo_image_surface_get_data(base) + top * baseStride;
-        for (int row = 0; row < rows; ++row) {
-            memcpy(target + row * stride, source + row * baseStride, kSkinWidth * 4);
+    for (int row = 0; row < rows; ++row) {
+        auto* pixels = reinterpret_cast<uint32_t*>(target + row * stride);
+        if (base) {
+            base->ReadRow(top + row, 0, kSkinWidth, pixels);
+        } else {
+            std::fill(pixels, pixels + kSkinWidth, 0u);
         }
-    } else {
-        memset(target, 0, rows * stride);
     }
     cairo_surface_mark_dirty(band);
+}
+
+// Draws the globe onto a transparent frame: blended over transparency, it is
+// copied.
+void DrawGlobe(cairo_t* cr, const SkinPicture& globe) {
+    globe.DrawOver(cr, 0, 0, globe.Width(), 0, kSkinHeight);
 }
 
 }  // namespace
@@ -62,9 +48,7 @@ cairo_surface_t* RenderSkin(const SkinImages& images, const SkinFont& font,
     cairo_surface_t* surface = NewFrameSurface();
     cairo_t* cr = cairo_create(surface);
     cairo_set_tolerance(cr, kOutlineTolerance);
-    // The surface starts transparent, so the globe can be copied rather than
-    // blended.
-    if (cairo_surface_t* globe = images.slots[kGlobeSlot]) PaintGlobe(cr, globe);
+    if (const SkinPicture* globe = images.slots[kGlobeSlot].get()) DrawGlobe(cr, *globe);
     drawing.Draw(cr, 0, kSkinHeight);
     cairo_destroy(cr);
     cairo_surface_flush(surface);
@@ -74,12 +58,13 @@ cairo_surface_t* RenderSkin(const SkinImages& images, const SkinFont& font,
 std::unique_ptr<FramePatches> RenderSkinPatches(const SkinImages& images, const SkinFont& font,
                                                 const FrameState& state) {
     if (!images.window) return nullptr;
-    cairo_surface_t* globe = images.slots[kGlobeSlot];
-    auto patches = std::make_unique<FramePatches>(kSkinWidth, kSkinHeight, globe);
+    const SkinPicture* globe = images.slots[kGlobeSlot].get();
+    auto patches =
+        std::make_unique<FramePatches>(kSkinWidth, kSkinHeight, images.slots[kGlobeSlot]);
     // A globe of the window's size is the base the patches are kept against;
     // one of another size (never the bundle's) is drawn into every band.
-    cairo_surface_t* base = patches->Base();
-    cairo_surface_t* drawnGlobe = base ? nullptr : globe;
+    const SkinPicture* base = patches->Base();
+    const SkinPicture* drawnGlobe = base ? nullptr : globe;
     const FrameDrawing drawing(images, font, state);
     cairo_surface_t* band = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSkinWidth, kBandRows);
     for (int top = 0; top < kSkinHeight; top += kBandRows) {
@@ -90,7 +75,7 @@ std::unique_ptr<FramePatches> RenderSkinPatches(const SkinImages& images, const 
         cairo_surface_set_device_offset(band, 0, -top);
         cairo_t* cr = cairo_create(band);
         cairo_set_tolerance(cr, kOutlineTolerance);
-        if (drawnGlobe) PaintGlobe(cr, drawnGlobe);
+        if (drawnGlobe) DrawGlobe(cr, *drawnGlobe);
         drawing.Draw(cr, top, bottom);
         cairo_destroy(cr);
         cairo_surface_set_device_offset(band, 0, 0);

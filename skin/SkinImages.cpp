@@ -28,8 +28,11 @@ struct PngReader {
 };
 
 void LoadSlot(SkinImages& table, int slot, int id) {
-    if (table.slots[slot]) cairo_surface_destroy(table.slots[slot]);
-    table.slots[slot] = LoadPngResource(id);
+    table.slots[slot].reset();
+    if (cairo_surface_t* decoded = LoadPngResource(id)) {
+        table.slots[slot] = std::make_shared<const SkinPicture>(decoded);
+        cairo_surface_destroy(decoded);
+    }
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 
 #include <cairo.h>
 
+#include <memory>
+
+#include "skin/SkinPicture.h"
+
 inline constexpr int kSkinSlots = 21;
 inline constexpr int kSolidArcSlot = 18;
 inline constexpr int kDashedArcSlot = 19;
@@ -12,7 +16,7 @@ inline constexpr int kGlobeSlot = 20;
 struct SkinImages {
     // Boat frames 0..17, then the solid arc, the dashed arc and the globe; an
     // empty slot is a picture that could not be loaded.
-    cairo_surface_t* slots[kSkinSlots] = {};
+    std::shared_ptr<const SkinPicture> slots[kSkinSlots];
     // The window whose skin this is; nothing is drawn while it is null.
     const void* window = nullptr;
 };

@@ -76,7 +76,8 @@ long CountUnlike(GtkWidget* widget, cairo_surface_t* expected) {
 
 // Publishes frame, kept against base, runs the main loop until the window
 // shows it or the limit passes, and returns the pixels that differ at the end.
-long PublishAndCountUnlike(SkinWindow& window, cairo_surface_t* frame, cairo_surface_t* base) {
+long PublishAndCountUnlike(SkinWindow& window, cairo_surface_t* frame,
+                           const std::shared_ptr<const SkinPicture>& base) {
     auto patches = std::make_shared<FramePatches>(kWidth, kHeight, base);
     patches->Add(frame, 0);
     window.Publish(std::move(patches));
@@ -133,9 +134,11 @@ TEST_F(SkinWindowTest, WithoutAGlobeShowsEachPublishedFrameExactly) {
 
 // The window is given only what differs from the globe, in tiles.
 TEST_F(SkinWindowTest, OverAGlobeShowsEachPublishedFrameExactly) {
-    cairo_surface_t* globe = Picture(OpaquePixel);
+    cairo_surface_t* globeSurface = Picture(OpaquePixel);
+    const auto globe = std::make_shared<const SkinPicture>(globeSurface);
+    cairo_surface_destroy(globeSurface);
     SkinWindow window;
-    window.Create(kWidth, kHeight, globe);
+    window.Create(kWidth, kHeight, globe.get());
 
     // Translucent text across tile edges, and the last column and row.
     const auto overlaid = [](int x, int y) {
@@ -147,5 +150,4 @@ TEST_F(SkinWindowTest, OverAGlobeShowsEachPublishedFrameExactly) {
     EXPECT_EQ(PublishAndCountUnlike(window, Picture(OpaquePixel), globe), 0);
 
     gtk_widget_destroy(window.Widget());
-    cairo_surface_destroy(globe);
 }

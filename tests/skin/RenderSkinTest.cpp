@@ -252,7 +252,8 @@ TEST_F(RenderSkinTest, PatchesPaintExactlyTheWholeFrame) {
     cairo_set_source_rgba(cr, 0.2, 0.4, 0.6, 0.8);
     cairo_paint(cr);
     cairo_destroy(cr);
-    smallGlobe.slots[kGlobeSlot] = small;
+    smallGlobe.slots[kGlobeSlot] = std::make_shared<const SkinPicture>(small);
+    cairo_surface_destroy(small);
     const struct {
         const char* name;
         SkinImages table;
@@ -286,5 +287,4 @@ TEST_F(RenderSkinTest, PatchesPaintExactlyTheWholeFrame) {
             }
         }
     }
-    cairo_surface_destroy(small);
 }
