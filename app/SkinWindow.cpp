@@ -110,7 +110,8 @@ bool PutFrameOnDrawable(cairo_t* cr, const FramePatches& frame) {
                       static_cast<unsigned>(width), static_cast<unsigned>(height));
         }
     };
-    if (const SkinPicture* globe = frame.Base()) {
+    const auto globe = frame.Base() ? frame.Base()->Decoded() : nullptr;
+    if (globe) {
         for (const SkinPicture::Piece& piece : globe->Pieces()) {
             put(piece.pixels.get(), piece.x, piece.y, piece.width, piece.height, piece.width * 4);
         }
@@ -127,7 +128,9 @@ bool PutFrameOnDrawable(cairo_t* cr, const FramePatches& frame) {
 // Where the picture is more than half opaque, as GDK finds it in a surface.
 cairo_region_t* OpaqueRegion(const SkinPicture& picture) {
     cairo_region_t* region = cairo_region_create();
-    for (const SkinPicture::Piece& piece : picture.Pieces()) {
+    const auto pixels = picture.Decoded();
+    if (!pixels) return region;
+    for (const SkinPicture::Piece& piece : pixels->Pieces()) {
         cairo_surface_t* pixels = cairo_image_surface_create_for_data(
             reinterpret_cast<unsigned char*>(piece.pixels.get()), CAIRO_FORMAT_ARGB32, piece.width,
             piece.height, piece.width * 4);

@@ -1,5 +1,6 @@
 // The process-wide picture table of the window: the boat frames, both voyage
-// arcs and the globe, decoded once from the resource bundle.
+// arcs and the globe, from the resource bundle. The globe and the arcs are
+// decoded once; a boat frame is decoded when drawn.
 #pragma once
 
 #include <cairo.h>

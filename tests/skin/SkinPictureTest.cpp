@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "skin/SkinPicture.h"
@@ -42,6 +43,19 @@ cairo_surface_t* Canvas(int width, int height) {
     return canvas;
 }
 
+// The surface as PNG bytes.
+GBytes* PngOf(cairo_surface_t* surface) {
+    std::string png;
+    cairo_surface_write_to_png_stream(
+        surface,
+        [](void* closure, const unsigned char* data, unsigned int length) {
+            static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &png);
+    return g_bytes_new(png.data(), png.size());
+}
+
 long CountUnlike(cairo_surface_t* a, cairo_surface_t* b) {
     long unlike = 0;
     for (int y = 0; y < cairo_image_surface_get_height(a); ++y)
@@ -68,13 +82,14 @@ TEST(SkinPictureTest, KeepsEveryPixelAndOnlyTheBandsThatHoldAny) {
         }
     }
     // The empty band in the middle has no piece; the others are cut to their ink.
-    ASSERT_EQ(picture.Pieces().size(), 4u);
-    for (const SkinPicture::Piece& piece : picture.Pieces()) {
+    const auto pixels = picture.Decoded();
+    ASSERT_EQ(pixels->Pieces().size(), 4u);
+    for (const SkinPicture::Piece& piece : pixels->Pieces()) {
         EXPECT_NE(piece.y, kPictureBandRows);
         EXPECT_EQ(piece.x, 5 + piece.y / 4);
         EXPECT_EQ(piece.x + piece.width, kWidth - 7);
     }
-    EXPECT_EQ(picture.Pieces().back().height, 3);
+    EXPECT_EQ(pixels->Pieces().back().height, 3);
     cairo_surface_destroy(surface);
 }
 
@@ -133,4 +148,77 @@ TEST(SkinPictureTest, DrawsOnlyThePiecesThatMeetTheRowsAsked) {
     cairo_surface_destroy(drawn);
     cairo_surface_destroy(background);
     cairo_surface_destroy(surface);
+}
+
+// A picture kept as PNG bytes reads and draws as the one kept decoded.
+TEST(SkinPictureTest, APictureKeptAsPngIsTheSamePicture) {
+    cairo_surface_t* surface = ShapeSurface();
+    GBytes* png = PngOf(surface);
+    const SkinPicture decoded(surface);
+    const SkinPicture kept(png, kWidth, kHeight);
+    g_bytes_unref(png);
+    EXPECT_EQ(kept.Width(), kWidth);
+    EXPECT_EQ(kept.Height(), kHeight);
+
+    std::vector<uint32_t> a(kWidth), b(kWidth);
+    for (int y = 0; y < kHeight; ++y) {
+        decoded.ReadRow(y, 0, kWidth, a.data());
+        kept.ReadRow(y, 0, kWidth, b.data());
+        ASSERT_EQ(a, b) << y;
+    }
+    cairo_surface_t* expected = Canvas(kWidth + 20, kHeight + 20);
+    cairo_surface_t* drawn = Canvas(kWidth + 20, kHeight + 20);
+    cairo_t* cr = cairo_create(expected);
+    decoded.DrawOver(cr, 4, 9, 40, 0, kHeight + 20);
+    cairo_destroy(cr);
+    cr = cairo_create(drawn);
+    kept.DrawOver(cr, 4, 9, 40, 0, kHeight + 20);
+    cairo_destroy(cr);
+    EXPECT_EQ(CountUnlike(drawn, expected), 0);
+
+    cairo_surface_destroy(drawn);
+    cairo_surface_destroy(expected);
+    cairo_surface_destroy(surface);
+}
+
+// Of the pictures kept as PNG bytes, only the one decoded last keeps its
+// pixels; a picture decoded again and again while it is the last one is
+// decoded once.
+TEST(SkinPictureTest, OnlyThePictureDecodedLastKeepsItsPixels) {
+    cairo_surface_t* surface = ShapeSurface();
+    GBytes* png = PngOf(surface);
+    const SkinPicture first(png, kWidth, kHeight);
+    const SkinPicture second(png, kWidth, kHeight);
+    g_bytes_unref(png);
+
+    std::weak_ptr<const SkinPicture::Pixels> firstPixels = first.Decoded();
+    ASSERT_FALSE(firstPixels.expired());
+    EXPECT_EQ(first.Decoded(), firstPixels.lock());
+
+    const std::shared_ptr<const SkinPicture::Pixels> secondPixels = second.Decoded();
+    ASSERT_NE(secondPixels, nullptr);
+    EXPECT_TRUE(firstPixels.expired());
+    EXPECT_EQ(second.Decoded(), secondPixels);
+    // Drawn again, the first is decoded anew and the second let go of.
+    EXPECT_NE(first.Decoded(), nullptr);
+    EXPECT_EQ(secondPixels.use_count(), 1);
+    cairo_surface_destroy(surface);
+}
+
+TEST(SkinPictureTest, BytesThatAreNoPngDrawNothing) {
+    GBytes* notPng = g_bytes_new("not a picture", 13);
+    const SkinPicture picture(notPng, 10, 10);
+    g_bytes_unref(notPng);
+    EXPECT_EQ(picture.Decoded(), nullptr);
+    uint32_t pixel = 1;
+    picture.ReadRow(5, 5, 1, &pixel);
+    EXPECT_EQ(pixel, 0u);
+    cairo_surface_t* canvas = Canvas(10, 10);
+    cairo_surface_t* background = Canvas(10, 10);
+    cairo_t* cr = cairo_create(canvas);
+    picture.DrawOver(cr, 0, 0, 10, 0, 10);
+    cairo_destroy(cr);
+    EXPECT_EQ(CountUnlike(canvas, background), 0);
+    cairo_surface_destroy(background);
+    cairo_surface_destroy(canvas);
 }
