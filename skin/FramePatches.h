@@ -1,7 +1,8 @@
 // A composed frame kept as the square tiles in which it differs from the
 // picture it was composed over, the globe: text, arcs and boat cover a tenth
-// of the window, so a window that holds its latest frame this way keeps a few
-// hundred KB instead of a whole 2.8 MB frame.
+// of the window, so a window that holds its latest frame this way keeps a
+// hundred-odd KB instead of a whole 2.8 MB frame. Small tiles follow the text
+// and the arcs closely; 32-pixel ones would keep half as much again.
 #pragma once
 
 #include <cairo.h>
@@ -12,7 +13,7 @@
 
 #include "skin/SkinPicture.h"
 
-inline constexpr int kPatchTileSize = 32;
+inline constexpr int kPatchTileSize = 16;
 
 struct PatchTile {
     // Where the tile goes in the frame; tiles at the right and bottom edges

@@ -13,7 +13,7 @@ namespace {
 constexpr double kOutlineTolerance = 0.25;
 
 // Rows composed at once: whole tile rows, so that each band gives whole tiles.
-constexpr int kBandRows = 2 * kPatchTileSize;
+constexpr int kBandRows = 4 * kPatchTileSize;
 
 // Fills band with the window's rows from top on as they are before anything
 // is drawn over the globe: the base's rows, or transparency.

@@ -40,7 +40,7 @@ cairo_surface_t* BaseSurface() {
     cairo_surface_t* base = Filled(kWidth, kHeight, kBasePixel);
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
-            if (x < 20 || y >= 80) SetPixel(base, x, y, 0);
+            if (x < kPatchTileSize / 2 || y >= 2 * kPatchTileSize + 3) SetPixel(base, x, y, 0);
     return base;
 }
 
@@ -78,13 +78,17 @@ struct PatchCase {
 TEST(FramePatchesTest, KeepsTheTilesThatDifferAndPaintsTheFrameAgain) {
     const PatchCase cases[] = {
         {"same as the base", true, {}, 0},
-        {"one pixel", true, {{40, 40}}, 1},
-        {"two pixels in one tile", true, {{33, 33}, {63, 63}}, 1},
+        {"one pixel", true, {{2 * kPatchTileSize + 5, kPatchTileSize + 5}}, 1},
+        {"two pixels in one tile",
+         true,
+         {{kPatchTileSize + 1, kPatchTileSize + 1},
+          {2 * kPatchTileSize - 1, 2 * kPatchTileSize - 1}},
+         1},
         {"the corners of the cut-short edge tiles",
          true,
          {{kWidth - 1, 0}, {0, kHeight - 1}, {kWidth - 1, kHeight - 1}},
          3},
-        {"no base: only what is not transparent", false, {{100, 5}}, 1},
+        {"no base: only what is not transparent", false, {{kWidth - 3, 5}}, 1},
     };
     cairo_surface_t* baseSurface = BaseSurface();
     const std::shared_ptr<const SkinPicture> base = PictureOf(baseSurface);
