@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -236,6 +237,33 @@ TEST_F(RenderSkinTest, ConcurrentRendersGiveTheSameFrame) {
     }
     for (std::thread& renderer : renderers) renderer.join();
     for (int t = 0; t < 4; ++t) EXPECT_EQ(same[t], 3) << t;
+}
+
+// The launcher composes on its window thread and its worker at once; with the
+// artwork, each thread's boat frame is decoded in turn by the others' draws.
+TEST_F(RenderSkinTest, ConcurrentPatchRendersGiveTheirOwnFrames) {
+    static const int window = 0;
+    LoadSkinImages(&window);
+    const SkinImages& table = SkinImagesTable();
+    const int percents[] = {3, 30, 60, 97};
+    std::vector<std::unique_ptr<Frame>> references;
+    for (int percent : percents) {
+        references.push_back(std::make_unique<Frame>(RenderSkin(
+            table, SelectSkinFont(0), FrameState{percent, "正在下载游戏", "", "1.00 MB"})));
+    }
+    std::vector<std::thread> renderers;
+    std::vector<long> unlike(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        renderers.emplace_back([&, t] {
+            const FrameState state{percents[t], "正在下载游戏", "", "1.00 MB"};
+            for (int i = 0; i < 3; ++i) {
+                const auto patches = RenderSkinPatches(table, SelectSkinFont(0), state);
+                unlike[t] += CountUnlikePainted(references[t]->surface, *patches);
+            }
+        });
+    }
+    for (std::thread& renderer : renderers) renderer.join();
+    for (int t = 0; t < 4; ++t) EXPECT_EQ(unlike[t], 0) << percents[t] << " %";
 }
 
 // The window's frames are composed band by band, only where something is
