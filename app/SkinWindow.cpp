@@ -131,14 +131,14 @@ cairo_region_t* OpaqueRegion(const SkinPicture& picture) {
     const auto pixels = picture.Decoded();
     if (!pixels) return region;
     for (const SkinPicture::Piece& piece : pixels->Pieces()) {
-        cairo_surface_t* pixels = cairo_image_surface_create_for_data(
+        cairo_surface_t* surface = cairo_image_surface_create_for_data(
             reinterpret_cast<unsigned char*>(piece.pixels.get()), CAIRO_FORMAT_ARGB32, piece.width,
             piece.height, piece.width * 4);
-        cairo_region_t* opaque = gdk_cairo_region_create_from_surface(pixels);
+        cairo_region_t* opaque = gdk_cairo_region_create_from_surface(surface);
         cairo_region_translate(opaque, piece.x, piece.y);
         cairo_region_union(region, opaque);
         cairo_region_destroy(opaque);
-        cairo_surface_destroy(pixels);
+        cairo_surface_destroy(surface);
     }
     return region;
 }

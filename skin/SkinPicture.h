@@ -36,6 +36,7 @@ public:
 
         // In the order of their rows.
         const std::vector<Piece>& Pieces() const { return m_pieces; }
+        // As SkinPicture's own, below.
         void ReadRow(int y, int x, int count, uint32_t* out) const;
         void DrawOver(cairo_t* cr, int x, int y, int visibleWidth, int top, int bottom) const;
 
