@@ -49,21 +49,21 @@ bool WholePixelOrigin(cairo_t* cr, int& x, int& y) {
     return true;
 }
 
-// An X image over the pixels of an ARGB32 surface, in a visual whose masks are
+// An X image over ARGB32 pixels, cairo's format, in a visual whose masks are
 // cairo's.
-XImage ImageOf(cairo_surface_t* pixels, const Visual& visual) {
+XImage ImageOf(const void* pixels, int width, int height, int stride, const Visual& visual) {
     XImage image{};
-    image.width = cairo_image_surface_get_width(pixels);
-    image.height = cairo_image_surface_get_height(pixels);
+    image.width = width;
+    image.height = height;
     image.format = ZPixmap;
-    image.data = reinterpret_cast<char*>(cairo_image_surface_get_data(pixels));
+    image.data = static_cast<char*>(const_cast<void*>(pixels));
     // cairo's ARGB32 is a native-endian word; Xlib swaps when the server differs.
     image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
     image.bitmap_unit = 32;
     image.bitmap_bit_order = image.byte_order;
     image.bitmap_pad = 32;
     image.depth = 32;
-    image.bytes_per_line = cairo_image_surface_get_stride(pixels);
+    image.bytes_per_line = stride;
     image.bits_per_pixel = 32;
     image.red_mask = visual.red_mask;
     image.green_mask = visual.green_mask;
@@ -88,15 +88,6 @@ bool PutFrameOnDrawable(cairo_t* cr, const FramePatches& frame) {
         visual->blue_mask != 0xff || !WholePixelOrigin(cr, x, y)) {
         return false;
     }
-    XImage globe{}, tiles{};
-    if (frame.Base()) {
-        globe = ImageOf(frame.Base(), *visual);
-        if (!XInitImage(&globe)) return false;
-    }
-    if (frame.Store()) {
-        tiles = ImageOf(frame.Store(), *visual);
-        if (!XInitImage(&tiles)) return false;
-    }
 
     Display* display = cairo_xlib_surface_get_display(target);
     const Drawable drawable = cairo_xlib_surface_get_drawable(target);
@@ -105,23 +96,51 @@ bool PutFrameOnDrawable(cairo_t* cr, const FramePatches& frame) {
     cairo_surface_flush(target);
     gdk_x11_display_error_trap_push(gdkDisplay);
     const GC gc = XCreateGC(display, drawable, 0, nullptr);
-    const auto width = static_cast<unsigned>(frame.Width());
-    const auto height = static_cast<unsigned>(frame.Height());
-    if (frame.Base()) {
-        XPutImage(display, drawable, gc, &globe, 0, 0, x, y, width, height);
-    } else {
-        // Pixel 0 of a 32-bit visual is transparent.
-        XSetForeground(display, gc, 0);
-        XFillRectangle(display, drawable, gc, x, y, width, height);
+    // Pixel 0 of a 32-bit visual is transparent: the globe's pieces and then
+    // the tiles go over a cleared window.
+    XSetForeground(display, gc, 0);
+    XFillRectangle(display, drawable, gc, x, y, static_cast<unsigned>(frame.Width()),
+                   static_cast<unsigned>(frame.Height()));
+    bool described = true;
+    const auto put = [&](const void* pixels, int left, int top, int width, int height, int stride) {
+        XImage image = ImageOf(pixels, width, height, stride, *visual);
+        described = described && XInitImage(&image);
+        if (described) {
+            XPutImage(display, drawable, gc, &image, 0, 0, x + left, y + top,
+                      static_cast<unsigned>(width), static_cast<unsigned>(height));
+        }
+    };
+    const auto globe = frame.Base() ? frame.Base()->Decoded() : nullptr;
+    if (globe) {
+        for (const SkinPicture::Piece& piece : globe->Pieces()) {
+            put(piece.pixels.get(), piece.x, piece.y, piece.width, piece.height, piece.width * 4);
+        }
     }
     for (const PatchTile& tile : frame.Tiles()) {
-        XPutImage(display, drawable, gc, &tiles, 0, tile.storeRow, x + tile.x, y + tile.y,
-                  static_cast<unsigned>(tile.width), static_cast<unsigned>(tile.height));
+        put(tile.pixels.get(), tile.x, tile.y, tile.width, tile.height, kPatchTileSize * 4);
     }
     XFreeGC(display, gc);
     const bool sent = gdk_x11_display_error_trap_pop(gdkDisplay) == 0;
     cairo_surface_mark_dirty(target);
-    return sent;
+    return described && sent;
+}
+
+// Where the picture is more than half opaque, as GDK finds it in a surface.
+cairo_region_t* OpaqueRegion(const SkinPicture& picture) {
+    cairo_region_t* region = cairo_region_create();
+    const auto pixels = picture.Decoded();
+    if (!pixels) return region;
+    for (const SkinPicture::Piece& piece : pixels->Pieces()) {
+        cairo_surface_t* surface = cairo_image_surface_create_for_data(
+            reinterpret_cast<unsigned char*>(piece.pixels.get()), CAIRO_FORMAT_ARGB32, piece.width,
+            piece.height, piece.width * 4);
+        cairo_region_t* opaque = gdk_cairo_region_create_from_surface(surface);
+        cairo_region_translate(opaque, piece.x, piece.y);
+        cairo_region_union(region, opaque);
+        cairo_region_destroy(opaque);
+        cairo_surface_destroy(surface);
+    }
+    return region;
 }
 
 }  // namespace
@@ -139,12 +158,7 @@ void SkinWindow::UseIconForAllWindows(const std::string& png) {
     g_object_unref(loader);
 }
 
-SkinWindow::~SkinWindow() {
-    if (m_globe) cairo_surface_destroy(m_globe);
-}
-
-void SkinWindow::Create(int width, int height, cairo_surface_t* globe) {
-    if (globe) m_globe = cairo_surface_reference(globe);
+void SkinWindow::Create(int width, int height, const SkinPicture* globe) {
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWindow* window = GTK_WINDOW(m_window);
     gtk_window_set_title(window, "Quorvane 3D");
@@ -170,23 +184,21 @@ void SkinWindow::Create(int width, int height, cairo_surface_t* globe) {
     if (globe && !gdk_screen_is_composited(screen)) {
         // Without a compositor the alpha is not blended, so cut the window to
         // the opaque part of the globe instead.
-        cairo_region_t* region = gdk_cairo_region_create_from_surface(globe);
+        cairo_region_t* region = OpaqueRegion(*globe);
         gtk_widget_shape_combine_region(m_window, region);
         cairo_region_destroy(region);
     }
     gtk_widget_show(m_window);
 }
 
-void SkinWindow::Publish(cairo_surface_t* frame) {
-    auto patches = std::make_shared<const FramePatches>(frame, m_globe);
-    cairo_surface_destroy(frame);
+void SkinWindow::Publish(std::shared_ptr<const FramePatches> frame) {
     {
         MutexLock guard(m_frameLock);
-        m_frame.swap(patches);
+        m_frame.swap(frame);
     }
     // The frame it replaced, unless the draw handler still paints it, goes
     // here, outside the lock.
-    patches.reset();
+    frame.reset();
     if (m_window) g_idle_add(QueueDraw, m_window);
 }
 

@@ -20,18 +20,16 @@ public:
     static void UseIconForAllWindows(const std::string& png);
 
     SkinWindow() = default;
-    ~SkinWindow();
     SkinWindow(const SkinWindow&) = delete;
     SkinWindow& operator=(const SkinWindow&) = delete;
 
     // Main thread, before any frame is published. globe, when given, is the
-    // picture every frame is composed over: the window keeps a frame as the
-    // tiles where it differs from the globe. On screens without a compositor
-    // its alpha also cuts the window to the globe.
-    void Create(int width, int height, cairo_surface_t* globe);
-    // Any thread: takes ownership of frame, keeps what differs from the globe
-    // and asks the main thread to paint it.
-    void Publish(cairo_surface_t* frame);
+    // picture every frame is composed over; on screens without a compositor
+    // its alpha cuts the window to the globe.
+    void Create(int width, int height, const SkinPicture* globe);
+    // Any thread: keeps frame, the window's size, as the one to show and asks
+    // the main thread to paint it.
+    void Publish(std::shared_ptr<const FramePatches> frame);
     // Any thread: shows or hides the window through the main loop.
     void PostShow(bool show);
     GtkWidget* Widget() const { return m_window; }
@@ -43,9 +41,6 @@ private:
     static gboolean OnDeleteEvent(GtkWidget* widget, GdkEvent* event, gpointer self);
 
     GtkWidget* m_window = nullptr;  // main thread only
-    // A reference to the globe: set by Create before any frame is published,
-    // only read afterwards.
-    cairo_surface_t* m_globe = nullptr;
 
     // Guards m_frame: composing threads swap it in, the draw handler takes a
     // reference under it and paints outside it.

@@ -91,9 +91,9 @@ void CUpdateDlg::OnInitDialog() {
         m_font = SelectSkinFont(m_config.m_nOsClass);
         InstallSkinFontAliases();
         LoadSkinImages(this);
-        cairo_surface_t* globe = SkinImagesTable().slots[kGlobeSlot];
-        const int width = globe ? cairo_image_surface_get_width(globe) : kDefaultWidth;
-        const int height = globe ? cairo_image_surface_get_height(globe) : kDefaultHeight;
+        const SkinPicture* globe = SkinImagesTable().slots[kGlobeSlot].get();
+        const int width = globe ? globe->Width() : kDefaultWidth;
+        const int height = globe ? globe->Height() : kDefaultHeight;
         m_window.Create(width, height, globe);
         Redraw(m_status.Snapshot());
     } else {
@@ -112,8 +112,8 @@ void CUpdateDlg::OnInitDialog() {
 void CUpdateDlg::Redraw(const StatusSnapshot& state) {
     if (!m_hasDisplay) return;
     const FrameState shown{state.percent, state.status, state.detail, state.size};
-    if (cairo_surface_t* frame = RenderSkin(SkinImagesTable(), m_font, shown)) {
-        m_window.Publish(frame);
+    if (std::unique_ptr<FramePatches> frame = RenderSkinPatches(SkinImagesTable(), m_font, shown)) {
+        m_window.Publish(std::move(frame));
     }
 }
 

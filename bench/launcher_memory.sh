@@ -65,8 +65,9 @@ trap 'exit 130' INT TERM
 mkdir -p "$WORK/www$DOWNLOAD_PATH" "$WORK/nginx"
 ln -s "$PACKAGE" "$WORK/www$DOWNLOAD_PATH/vorn_ad2.exe"
 ln -s "$PACKAGE.minisig" "$WORK/www$DOWNLOAD_PATH/vorn_ad2.exe.minisig"
-sed -e "s|@PREFIX@|$WORK/nginx|g" -e "s|@PORT@|$PORT|g" -e "s|@ROOT@|$WORK/www|g" \
-    -e "s|@LIMIT_RATE@|${RATE:-0}|g" "$ROOT/tools/test-servers/nginx.conf.in" > "$WORK/nginx/nginx.conf"
+sed -e "s|@PREFIX@|$WORK/nginx|g" -e "s|@PORT@|$PORT|g" -e "s|@STATUS_PORT@|$PORT|g" \
+    -e "s|@ROOT@|$WORK/www|g" -e "s|@LIMIT_RATE@|${RATE:-0}|g" -e "s|@SSL@||g" -e "s|@TLS@||g" \
+    "$ROOT/tools/test-servers/nginx.conf.in" > "$WORK/nginx/nginx.conf"
 /usr/sbin/nginx -p "$WORK/nginx" -c "$WORK/nginx/nginx.conf" -e "$WORK/nginx/error.log" &
 PIDS="$! $PIDS"
 

@@ -1,6 +1,7 @@
 // Cost of composing the globe window, against a plain copy of a frame of the
-// same size: one composition, keeping a frame as the tiles where it differs
-// from the globe, and one progress report from the setter's call to the
+// same size: one whole composition, keeping a whole frame as the tiles where
+// it differs from the globe, composing those tiles band by band as the
+// launcher does, and one progress report from the setter's call to the
 // published frame, as the window keeps it.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
@@ -42,7 +43,8 @@ void BM_KeepFramePatches(benchmark::State& state) {
     const SkinImages& images = Pictures();
     cairo_surface_t* frame = RenderSkin(images, SelectSkinFont(0), kDownloading);
     for (auto _ : state) {
-        FramePatches patches(frame, images.slots[kGlobeSlot]);
+        FramePatches patches(kSkinWidth, kSkinHeight, images.slots[kGlobeSlot]);
+        patches.Add(frame, 0);
         benchmark::DoNotOptimize(patches.Tiles().data());
     }
     cairo_surface_destroy(frame);
@@ -52,19 +54,28 @@ BENCHMARK(BM_KeepFramePatches)
     ->Repetitions(9)
     ->ReportAggregatesOnly();
 
-// The window's side: what differs from the globe, behind a small lock.
+void BM_ComposeFramePatches(benchmark::State& state) {
+    const SkinImages& images = Pictures();
+    const SkinFont font = SelectSkinFont(0);
+    for (auto _ : state) {
+        std::unique_ptr<FramePatches> patches = RenderSkinPatches(images, font, kDownloading);
+        benchmark::DoNotOptimize(patches->Tiles().data());
+    }
+}
+BENCHMARK(BM_ComposeFramePatches)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly();
+
+// The window's side: the latest frame behind a small lock.
 class PublishedFrame {
 public:
-    explicit PublishedFrame(cairo_surface_t* globe) : m_globe(globe) {}
-    void Publish(cairo_surface_t* frame) {
-        auto patches = std::make_shared<const FramePatches>(frame, m_globe);
-        cairo_surface_destroy(frame);
+    void Publish(std::shared_ptr<const FramePatches> frame) {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_frame.swap(patches);
+        m_frame.swap(frame);
     }
 
 private:
-    cairo_surface_t* const m_globe;
     std::mutex m_lock;  // held by the publisher and the painter for a pointer swap
     std::shared_ptr<const FramePatches> m_frame;  // guarded by m_lock
 };
@@ -72,12 +83,12 @@ private:
 void BM_SetProgressToPublishedFrame(benchmark::State& state) {
     const SkinImages& images = Pictures();
     const SkinFont font = SelectSkinFont(0);
-    PublishedFrame published(images.slots[kGlobeSlot]);
+    PublishedFrame published;
     StatusChannel channel;
     channel.SetStatusText(kDownloading.status, kDownloading.detail, false);
     channel.SetSizeText(kDownloading.size, false);
     channel.SetRedraw([&](const StatusSnapshot& shown) {
-        published.Publish(RenderSkin(
+        published.Publish(RenderSkinPatches(
             images, font, FrameState{shown.percent, shown.status, shown.detail, shown.size}));
     });
     int percent = 37;

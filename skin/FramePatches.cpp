@@ -5,96 +5,82 @@
 
 namespace {
 
-const unsigned char* Row(cairo_surface_t* surface, int y) {
-    return cairo_image_surface_get_data(surface) +
-           static_cast<size_t>(y) * cairo_image_surface_get_stride(surface);
+constexpr int kTileStride = kPatchTileSize * 4;
+
+const uint32_t* Row(cairo_surface_t* surface, int y) {
+    return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(surface) +
+                                             static_cast<size_t>(y) *
+                                                 cairo_image_surface_get_stride(surface));
 }
 
-bool SameSizeAndFormat(cairo_surface_t* a, cairo_surface_t* b) {
-    return cairo_image_surface_get_format(a) == cairo_image_surface_get_format(b) &&
-           cairo_image_surface_get_width(a) == cairo_image_surface_get_width(b) &&
-           cairo_image_surface_get_height(a) == cairo_image_surface_get_height(b);
-}
-
-bool TileDiffers(cairo_surface_t* frame, cairo_surface_t* base, const PatchTile& tile) {
-    const size_t bytes = static_cast<size_t>(tile.width) * 4;
-    const size_t offset = static_cast<size_t>(tile.x) * 4;
+// Whether the tile differs from the base, or from transparency without one;
+// rows holds the frame's rows from top on.
+bool TileDiffers(cairo_surface_t* rows, int top, const SkinPicture* base, const PatchTile& tile) {
+    uint32_t basePixels[kPatchTileSize] = {};
     for (int y = tile.y; y < tile.y + tile.height; ++y) {
-        const unsigned char* pixels = Row(frame, y) + offset;
-        if (base ? memcmp(pixels, Row(base, y) + offset, bytes) != 0
-                 : std::any_of(pixels, pixels + bytes, [](unsigned char c) { return c != 0; })) {
+        if (base) base->ReadRow(y, tile.x, tile.width, basePixels);
+        if (memcmp(Row(rows, y - top) + tile.x, basePixels, static_cast<size_t>(tile.width) * 4) !=
+            0) {
             return true;
         }
     }
     return false;
 }
 
-// The base is shared between threads: it is drawn from a view of its pixels
-// of our own, as cairo keeps unsynchronised state in a surface used as a source.
-cairo_surface_t* ViewOf(cairo_surface_t* picture) {
-    return cairo_image_surface_create_for_data(
-        cairo_image_surface_get_data(picture), cairo_image_surface_get_format(picture),
-        cairo_image_surface_get_width(picture), cairo_image_surface_get_height(picture),
-        cairo_image_surface_get_stride(picture));
+// cairo only reads a source surface: a view of a tile's pixels.
+cairo_surface_t* ViewOf(const PatchTile& tile) {
+    return cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(tile.pixels.get()),
+                                               CAIRO_FORMAT_ARGB32, tile.width, tile.height,
+                                               kTileStride);
 }
 
-void FillFrom(cairo_t* cr, cairo_surface_t* source, double sourceX, double sourceY,
-              const PatchTile& where) {
-    cairo_set_source_surface(cr, source, sourceX, sourceY);
-    cairo_rectangle(cr, where.x, where.y, where.width, where.height);
+void FillFrom(cairo_t* cr, cairo_surface_t* source, int x, int y, int width, int height) {
+    cairo_set_source_surface(cr, source, x, y);
+    cairo_rectangle(cr, x, y, width, height);
     cairo_fill(cr);
 }
 
 }  // namespace
 
-FramePatches::FramePatches(cairo_surface_t* frame, cairo_surface_t* base)
-    : m_width(cairo_image_surface_get_width(frame)),
-      m_height(cairo_image_surface_get_height(frame)) {
-    cairo_surface_flush(frame);
-    if (base && SameSizeAndFormat(frame, base)) m_base = cairo_surface_reference(base);
-    for (int y = 0; y < m_height; y += kPatchTileSize) {
-        for (int x = 0; x < m_width; x += kPatchTileSize) {
-            const PatchTile tile{x, y, std::min(kPatchTileSize, m_width - x),
-                                 std::min(kPatchTileSize, m_height - y),
-                                 static_cast<int>(m_tiles.size()) * kPatchTileSize};
-            if (TileDiffers(frame, m_base, tile)) m_tiles.push_back(tile);
-        }
-    }
-    if (m_tiles.empty()) return;
-
-    m_store = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kPatchTileSize,
-                                         static_cast<int>(m_tiles.size()) * kPatchTileSize);
-    unsigned char* store = cairo_image_surface_get_data(m_store);
-    const size_t storeStride = static_cast<size_t>(cairo_image_surface_get_stride(m_store));
-    for (const PatchTile& tile : m_tiles) {
-        for (int row = 0; row < tile.height; ++row) {
-            memcpy(store + (tile.storeRow + row) * storeStride,
-                   Row(frame, tile.y + row) + static_cast<size_t>(tile.x) * 4,
-                   static_cast<size_t>(tile.width) * 4);
-        }
-    }
-    cairo_surface_mark_dirty(m_store);
+FramePatches::FramePatches(int width, int height, std::shared_ptr<const SkinPicture> base)
+    : m_width(width), m_height(height) {
+    if (base && base->Width() == width && base->Height() == height) m_base = std::move(base);
 }
 
-FramePatches::~FramePatches() {
-    if (m_base) cairo_surface_destroy(m_base);
-    if (m_store) cairo_surface_destroy(m_store);
+void FramePatches::Add(cairo_surface_t* rows, int top) {
+    cairo_surface_flush(rows);
+    if (cairo_image_surface_get_format(rows) != CAIRO_FORMAT_ARGB32 ||
+        cairo_image_surface_get_width(rows) != m_width) {
+        return;
+    }
+    const int bottom = std::min(top + cairo_image_surface_get_height(rows), m_height);
+    for (int y = top; y < bottom; y += kPatchTileSize) {
+        for (int x = 0; x < m_width; x += kPatchTileSize) {
+            PatchTile tile{x, y, std::min(kPatchTileSize, m_width - x),
+                           std::min(kPatchTileSize, bottom - y), nullptr};
+            if (!TileDiffers(rows, top, m_base.get(), tile)) continue;
+            tile.pixels = std::make_unique_for_overwrite<uint32_t[]>(kPatchTileSize * tile.height);
+            for (int row = 0; row < tile.height; ++row) {
+                memcpy(tile.pixels.get() + row * kPatchTileSize, Row(rows, y + row - top) + x,
+                       static_cast<size_t>(tile.width) * 4);
+            }
+            m_tiles.push_back(std::move(tile));
+        }
+    }
 }
 
 void FramePatches::Paint(cairo_t* cr) const {
     cairo_save(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    if (m_base) {
-        cairo_surface_t* base = ViewOf(m_base);
-        FillFrom(cr, base, 0, 0, PatchTile{0, 0, m_width, m_height, 0});
-        cairo_surface_destroy(base);
-    } else {
-        cairo_set_source_rgba(cr, 0, 0, 0, 0);
-        cairo_rectangle(cr, 0, 0, m_width, m_height);
-        cairo_fill(cr);
-    }
+    cairo_set_source_rgba(cr, 0, 0, 0, 0);
+    cairo_rectangle(cr, 0, 0, m_width, m_height);
+    cairo_fill(cr);
+    // Blended over transparency, the base is copied.
+    if (m_base) m_base->DrawOver(cr, 0, 0, m_width, 0, m_height);
     for (const PatchTile& tile : m_tiles) {
-        FillFrom(cr, m_store, tile.x, tile.y - tile.storeRow, tile);
+        cairo_surface_t* pixels = ViewOf(tile);
+        FillFrom(cr, pixels, tile.x, tile.y, tile.width, tile.height);
+        cairo_surface_destroy(pixels);
     }
     cairo_restore(cr);
 }

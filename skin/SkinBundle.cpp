@@ -21,9 +21,12 @@ GResource* Bundle() {
 
 }  // namespace
 
+GBytes* LookupSkinResource(const std::string& path) {
+    return g_resource_lookup_data(Bundle(), path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
+}
+
 bool ReadSkinResource(const std::string& path, std::string& bytes) {
-    GBytes* data =
-        g_resource_lookup_data(Bundle(), path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
+    GBytes* data = LookupSkinResource(path);
     if (!data) return false;
     gsize length = 0;
     const auto* begin = static_cast<const char*>(g_bytes_get_data(data, &length));

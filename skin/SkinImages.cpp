@@ -13,23 +13,40 @@ constexpr int kDashedArcId = 171;
 constexpr int kSolidArcId = 172;
 constexpr int kFirstBoatId = 174;
 
-// Feeds cairo's PNG reader from a buffer.
-struct PngReader {
-    const std::string& bytes;
-    size_t offset = 0;
+// The PNG bytes of picture id, or null with one line on standard error.
+GBytes* PngResource(int id) {
+    GBytes* png = LookupSkinResource("/vorn/skin/" + std::to_string(id) + ".png");
+    if (!png) fprintf(stderr, "Load (resource): Error loading resource: %d\n", id);
+    return png;
+}
 
-    static cairo_status_t Read(void* closure, unsigned char* data, unsigned int length) {
-        auto* reader = static_cast<PngReader*>(closure);
-        if (reader->bytes.size() - reader->offset < length) return CAIRO_STATUS_READ_ERROR;
-        reader->bytes.copy(reinterpret_cast<char*>(data), length, reader->offset);
-        reader->offset += length;
-        return CAIRO_STATUS_SUCCESS;
-    }
-};
+// The picture decoded from png, or null with one line on standard error.
+cairo_surface_t* Decode(GBytes* png, int id) {
+    cairo_surface_t* surface = DecodePng(png);
+    if (!surface) fprintf(stderr, "Load (resource): Error decoding picture: %d\n", id);
+    return surface;
+}
 
 void LoadSlot(SkinImages& table, int slot, int id) {
-    if (table.slots[slot]) cairo_surface_destroy(table.slots[slot]);
-    table.slots[slot] = LoadPngResource(id);
+    table.slots[slot].reset();
+    if (cairo_surface_t* decoded = LoadPngResource(id)) {
+        table.slots[slot] = std::make_shared<const SkinPicture>(decoded);
+        cairo_surface_destroy(decoded);
+    }
+}
+
+// As LoadSlot, but the picture is kept as its PNG bytes. It is decoded once
+// here all the same, so that a broken one is found at load.
+void LoadSlotAsPng(SkinImages& table, int slot, int id) {
+    table.slots[slot].reset();
+    GBytes* png = PngResource(id);
+    if (!png) return;
+    if (cairo_surface_t* decoded = Decode(png, id)) {
+        table.slots[slot] = std::make_shared<const SkinPicture>(
+            png, cairo_image_surface_get_width(decoded), cairo_image_surface_get_height(decoded));
+        cairo_surface_destroy(decoded);
+    }
+    g_bytes_unref(png);
 }
 
 }  // namespace
@@ -40,19 +57,10 @@ SkinImages& SkinImagesTable() {
 }
 
 cairo_surface_t* LoadPngResource(int id) {
-    std::string bytes;
-    if (!ReadSkinResource("/vorn/skin/" + std::to_string(id) + ".png", bytes)) {
-        fprintf(stderr, "Load (resource): Error loading resource: %d\n", id);
-        return nullptr;
-    }
-    PngReader reader{bytes};
-    cairo_surface_t* surface =
-        cairo_image_surface_create_from_png_stream(&PngReader::Read, &reader);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        fprintf(stderr, "Load (resource): Error decoding picture: %d\n", id);
-        cairo_surface_destroy(surface);
-        return nullptr;
-    }
+    GBytes* png = PngResource(id);
+    if (!png) return nullptr;
+    cairo_surface_t* surface = Decode(png, id);
+    g_bytes_unref(png);
     return surface;
 }
 
@@ -62,5 +70,8 @@ void LoadSkinImages(const void* window) {
     LoadSlot(table, kGlobeSlot, kGlobeId);
     LoadSlot(table, kDashedArcSlot, kDashedArcId);
     LoadSlot(table, kSolidArcSlot, kSolidArcId);
-    for (int frame = 0; frame < kBoatFrames; ++frame) LoadSlot(table, frame, kFirstBoatId + frame);
+    // One boat frame is drawn at a time, and it changes every few percent.
+    for (int frame = 0; frame < kBoatFrames; ++frame) {
+        LoadSlotAsPng(table, frame, kFirstBoatId + frame);
+    }
 }

@@ -1,8 +1,13 @@
 // The process-wide picture table of the window: the boat frames, both voyage
-// arcs and the globe, decoded once from the resource bundle.
+// arcs and the globe, from the resource bundle. The globe and the arcs are
+// decoded once; a boat frame is decoded when drawn.
 #pragma once
 
 #include <cairo.h>
+
+#include <memory>
+
+#include "skin/SkinPicture.h"
 
 inline constexpr int kSkinSlots = 21;
 inline constexpr int kSolidArcSlot = 18;
@@ -12,7 +17,7 @@ inline constexpr int kGlobeSlot = 20;
 struct SkinImages {
     // Boat frames 0..17, then the solid arc, the dashed arc and the globe; an
     // empty slot is a picture that could not be loaded.
-    cairo_surface_t* slots[kSkinSlots] = {};
+    std::shared_ptr<const SkinPicture> slots[kSkinSlots];
     // The window whose skin this is; nothing is drawn while it is null.
     const void* window = nullptr;
 };

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 #include "app/SkinWindow.h"
 
@@ -73,10 +74,13 @@ long CountUnlike(GtkWidget* widget, cairo_surface_t* expected) {
     return unlike;
 }
 
-// Publishes frame, runs the main loop until the window shows it or the limit
-// passes, and returns the pixels that differ at the end.
-long PublishAndCountUnlike(SkinWindow& window, cairo_surface_t* frame) {
-    window.Publish(cairo_surface_reference(frame));
+// Publishes frame, kept against base, runs the main loop until the window
+// shows it or the limit passes, and returns the pixels that differ at the end.
+long PublishAndCountUnlike(SkinWindow& window, cairo_surface_t* frame,
+                           const std::shared_ptr<const SkinPicture>& base) {
+    auto patches = std::make_shared<FramePatches>(kWidth, kHeight, base);
+    patches->Add(frame, 0);
+    window.Publish(std::move(patches));
     const auto deadline = std::chrono::steady_clock::now() + kShowLimit;
     long unlike = -1;
     do {
@@ -118,21 +122,23 @@ TEST_F(SkinWindowTest, WithoutAGlobeShowsEachPublishedFrameExactly) {
     SkinWindow window;
     window.Create(kWidth, kHeight, nullptr);
 
-    EXPECT_EQ(
-        PublishAndCountUnlike(window, Picture([](int x, int y) { return PatternPixel(x, y, 0); })),
-        0);
-    EXPECT_EQ(PublishAndCountUnlike(window,
-                                    Picture([](int x, int y) { return PatternPixel(x, y, 101); })),
+    EXPECT_EQ(PublishAndCountUnlike(
+                  window, Picture([](int x, int y) { return PatternPixel(x, y, 0); }), nullptr),
+              0);
+    EXPECT_EQ(PublishAndCountUnlike(
+                  window, Picture([](int x, int y) { return PatternPixel(x, y, 101); }), nullptr),
               0);
 
     gtk_widget_destroy(window.Widget());
 }
 
-// The window keeps only what differs from the globe, in tiles.
+// The window is given only what differs from the globe, in tiles.
 TEST_F(SkinWindowTest, OverAGlobeShowsEachPublishedFrameExactly) {
-    cairo_surface_t* globe = Picture(OpaquePixel);
+    cairo_surface_t* globeSurface = Picture(OpaquePixel);
+    const auto globe = std::make_shared<const SkinPicture>(globeSurface);
+    cairo_surface_destroy(globeSurface);
     SkinWindow window;
-    window.Create(kWidth, kHeight, globe);
+    window.Create(kWidth, kHeight, globe.get());
 
     // Translucent text across tile edges, and the last column and row.
     const auto overlaid = [](int x, int y) {
@@ -140,9 +146,8 @@ TEST_F(SkinWindowTest, OverAGlobeShowsEachPublishedFrameExactly) {
         const bool edge = x == kWidth - 1 || y == kHeight - 1;
         return text || edge ? PatternPixel(x, y, 3) : OpaquePixel(x, y);
     };
-    EXPECT_EQ(PublishAndCountUnlike(window, Picture(overlaid)), 0);
-    EXPECT_EQ(PublishAndCountUnlike(window, Picture(OpaquePixel)), 0);
+    EXPECT_EQ(PublishAndCountUnlike(window, Picture(overlaid), globe), 0);
+    EXPECT_EQ(PublishAndCountUnlike(window, Picture(OpaquePixel), globe), 0);
 
     gtk_widget_destroy(window.Widget());
-    cairo_surface_destroy(globe);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -34,6 +35,19 @@ void SetPixel(cairo_surface_t* surface, int x, int y, uint32_t pixel) {
     cairo_surface_mark_dirty(surface);
 }
 
+// The base: kBasePixel with a transparent margin on the left and below.
+cairo_surface_t* BaseSurface() {
+    cairo_surface_t* base = Filled(kWidth, kHeight, kBasePixel);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            if (x < kPatchTileSize / 2 || y >= 2 * kPatchTileSize + 3) SetPixel(base, x, y, 0);
+    return base;
+}
+
+std::shared_ptr<const SkinPicture> PictureOf(cairo_surface_t* surface) {
+    return std::make_shared<const SkinPicture>(surface);
+}
+
 // Pixels of a's size that differ between a and b.
 long CountUnlike(cairo_surface_t* a, cairo_surface_t* b) {
     long unlike = 0;
@@ -64,20 +78,27 @@ struct PatchCase {
 TEST(FramePatchesTest, KeepsTheTilesThatDifferAndPaintsTheFrameAgain) {
     const PatchCase cases[] = {
         {"same as the base", true, {}, 0},
-        {"one pixel", true, {{40, 40}}, 1},
-        {"two pixels in one tile", true, {{33, 33}, {63, 63}}, 1},
+        {"one pixel", true, {{2 * kPatchTileSize + 5, kPatchTileSize + 5}}, 1},
+        {"two pixels in one tile",
+         true,
+         {{kPatchTileSize + 1, kPatchTileSize + 1},
+          {2 * kPatchTileSize - 1, 2 * kPatchTileSize - 1}},
+         1},
         {"the corners of the cut-short edge tiles",
          true,
          {{kWidth - 1, 0}, {0, kHeight - 1}, {kWidth - 1, kHeight - 1}},
          3},
-        {"no base: only what is not transparent", false, {{100, 5}}, 1},
+        {"no base: only what is not transparent", false, {{kWidth - 3, 5}}, 1},
     };
-    cairo_surface_t* base = Filled(kWidth, kHeight, kBasePixel);
+    cairo_surface_t* baseSurface = BaseSurface();
+    const std::shared_ptr<const SkinPicture> base = PictureOf(baseSurface);
+    cairo_surface_destroy(baseSurface);
     for (const PatchCase& c : cases) {
-        cairo_surface_t* frame = Filled(kWidth, kHeight, c.withBase ? kBasePixel : 0);
+        cairo_surface_t* frame = c.withBase ? BaseSurface() : Filled(kWidth, kHeight, 0);
         for (auto [x, y] : c.changed) SetPixel(frame, x, y, 0xff336699);
 
-        const FramePatches patches(frame, c.withBase ? base : nullptr);
+        FramePatches patches(kWidth, kHeight, c.withBase ? base : nullptr);
+        patches.Add(frame, 0);
         EXPECT_EQ(patches.Tiles().size(), c.tiles) << c.name;
         cairo_surface_t* painted = Painted(patches);
         EXPECT_EQ(CountUnlike(painted, frame), 0) << c.name;
@@ -85,14 +106,14 @@ TEST(FramePatchesTest, KeepsTheTilesThatDifferAndPaintsTheFrameAgain) {
         cairo_surface_destroy(painted);
         cairo_surface_destroy(frame);
     }
-    cairo_surface_destroy(base);
 }
 
 TEST(FramePatchesTest, ABaseOfAnotherSizeCountsAsTransparent) {
-    cairo_surface_t* base = Filled(kWidth + 1, kHeight, kBasePixel);
+    cairo_surface_t* baseSurface = Filled(kWidth + 1, kHeight, kBasePixel);
     cairo_surface_t* frame = Filled(kWidth, kHeight, kBasePixel);
 
-    const FramePatches patches(frame, base);
+    FramePatches patches(kWidth, kHeight, PictureOf(baseSurface));
+    patches.Add(frame, 0);
     EXPECT_EQ(patches.Base(), nullptr);
     EXPECT_EQ(patches.Tiles().size(), 6u * 4u);
     cairo_surface_t* painted = Painted(patches);
@@ -100,7 +121,7 @@ TEST(FramePatchesTest, ABaseOfAnotherSizeCountsAsTransparent) {
 
     cairo_surface_destroy(painted);
     cairo_surface_destroy(frame);
-    cairo_surface_destroy(base);
+    cairo_surface_destroy(baseSurface);
 }
 
 // The window keeps its frames this way: a composition over the real globe is
@@ -109,13 +130,14 @@ TEST(FramePatchesTest, AComposedFrameKeepsAFractionOfItsPixels) {
     static const int window = 0;
     LoadSkinImages(&window);
     const SkinImages& images = SkinImagesTable();
-    cairo_surface_t* globe = images.slots[kGlobeSlot];
+    const std::shared_ptr<const SkinPicture>& globe = images.slots[kGlobeSlot];
     ASSERT_NE(globe, nullptr);
     cairo_surface_t* frame = RenderSkin(images, SelectSkinFont(0),
                                         FrameState{37, "正在下载游戏", "", "123.45MB/1.20GB"});
 
-    const FramePatches patches(frame, globe);
-    EXPECT_EQ(patches.Base(), globe);
+    FramePatches patches(kSkinWidth, kSkinHeight, globe);
+    patches.Add(frame, 0);
+    EXPECT_EQ(patches.Base(), globe.get());
     EXPECT_LT(patches.Tiles().size() * kPatchTileSize * kPatchTileSize,
               static_cast<size_t>(kSkinWidth) * kSkinHeight / 8);
     cairo_surface_t* painted = Painted(patches);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -20,6 +21,24 @@ struct Frame {
     Frame& operator=(const Frame&) = delete;
     uint32_t At(int x, int y) const { return PixelAt(surface, x, y); }
 };
+
+// Pixels of the window that differ between a whole frame and patches painted
+// over leftovers of another frame.
+long CountUnlikePainted(cairo_surface_t* whole, const FramePatches& patches) {
+    cairo_surface_t* canvas =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSkinWidth, kSkinHeight);
+    cairo_t* cr = cairo_create(canvas);
+    cairo_set_source_rgba(cr, 1, 0, 1, 0.5);
+    cairo_paint(cr);
+    patches.Paint(cr);
+    cairo_destroy(cr);
+    long unlike = 0;
+    for (int y = 0; y < kSkinHeight; ++y)
+        for (int x = 0; x < kSkinWidth; ++x)
+            unlike += PixelAt(canvas, x, y) != PixelAt(whole, x, y);
+    cairo_surface_destroy(canvas);
+    return unlike;
+}
 
 bool SameFrames(const Frame& a, const Frame& b) {
     const size_t bytes =
@@ -48,6 +67,7 @@ TEST_F(RenderSkinTest, NoWindowNoFrame) {
     SkinImages table = m_pictures.Table();
     table.window = nullptr;
     EXPECT_EQ(RenderSkin(table, SelectSkinFont(0), FrameState{50, "x", "", ""}), nullptr);
+    EXPECT_EQ(RenderSkinPatches(table, SelectSkinFont(0), FrameState{50, "x", "", ""}), nullptr);
 }
 
 TEST_F(RenderSkinTest, ZeroPercentShowsGlobeAndDashedArcOnly) {
@@ -217,4 +237,82 @@ TEST_F(RenderSkinTest, ConcurrentRendersGiveTheSameFrame) {
     }
     for (std::thread& renderer : renderers) renderer.join();
     for (int t = 0; t < 4; ++t) EXPECT_EQ(same[t], 3) << t;
+}
+
+// The launcher composes on its window thread and its worker at once; with the
+// artwork, each thread's boat frame is decoded in turn by the others' draws.
+TEST_F(RenderSkinTest, ConcurrentPatchRendersGiveTheirOwnFrames) {
+    static const int window = 0;
+    LoadSkinImages(&window);
+    const SkinImages& table = SkinImagesTable();
+    const int percents[] = {3, 30, 60, 97};
+    std::vector<std::unique_ptr<Frame>> references;
+    for (int percent : percents) {
+        references.push_back(std::make_unique<Frame>(RenderSkin(
+            table, SelectSkinFont(0), FrameState{percent, "正在下载游戏", "", "1.00 MB"})));
+    }
+    std::vector<std::thread> renderers;
+    std::vector<long> unlike(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        renderers.emplace_back([&, t] {
+            const FrameState state{percents[t], "正在下载游戏", "", "1.00 MB"};
+            for (int i = 0; i < 3; ++i) {
+                const auto patches = RenderSkinPatches(table, SelectSkinFont(0), state);
+                unlike[t] += CountUnlikePainted(references[t]->surface, *patches);
+            }
+        });
+    }
+    for (std::thread& renderer : renderers) renderer.join();
+    for (int t = 0; t < 4; ++t) EXPECT_EQ(unlike[t], 0) << percents[t] << " %";
+}
+
+// The window's frames are composed band by band, only where something is
+// drawn, and kept as tiles over the globe: painted, they are the whole
+// composition, pixel for pixel, whatever the pictures, the text and its font.
+TEST_F(RenderSkinTest, PatchesPaintExactlyTheWholeFrame) {
+    static const int window = 0;
+    LoadSkinImages(&window);
+    SkinImages noGlobe = m_pictures.Table();
+    noGlobe.slots[kGlobeSlot] = nullptr;
+    SkinImages smallGlobe = m_pictures.Table();
+    cairo_surface_t* small = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 500, 600);
+    cairo_t* cr = cairo_create(small);
+    cairo_set_source_rgba(cr, 0.2, 0.4, 0.6, 0.8);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    smallGlobe.slots[kGlobeSlot] = std::make_shared<const SkinPicture>(small);
+    cairo_surface_destroy(small);
+    const struct {
+        const char* name;
+        SkinImages table;
+    } tables[] = {{"artwork", SkinImagesTable()},
+                  {"stand-ins", m_pictures.Table()},
+                  {"no globe", noGlobe},
+                  {"a globe smaller than the window", smallGlobe},
+                  {"text only", TextOnlyTable()}};
+    // A line of the longest kind runs more than once round the circle.
+    const std::string longLine(200, 'W');
+    const FrameState states[] = {
+        {0, "", "", ""},
+        {1, "正在下载游戏", "", "1.00 MB"},
+        {37, "正在下载游戏", "", "123.45MB/1.20GB"},
+        {64, "正在安装游戏", "Ostrel.exe_._", ""},
+        {100, "完成", "", "9.99GB/9.99GB"},
+        {-5, "正在连接服务器", "", ""},
+        {83, longLine, "", ""},
+    };
+    for (const auto& t : tables) {
+        for (const FrameState& state : states) {
+            for (int osClass : {0, 1}) {
+                SCOPED_TRACE(testing::Message() << t.name << ", " << state.percent << " %, "
+                                                << state.status << ", class " << osClass);
+                const SkinFont font = SelectSkinFont(osClass);
+                Frame whole(RenderSkin(t.table, font, state));
+                const std::unique_ptr<FramePatches> patches =
+                    RenderSkinPatches(t.table, font, state);
+                ASSERT_NE(patches, nullptr);
+                EXPECT_EQ(CountUnlikePainted(whole.surface, *patches), 0);
+            }
+        }
+    }
 }

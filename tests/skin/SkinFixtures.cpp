@@ -9,14 +9,16 @@ namespace {
 
 const int kTestWindow = 0;
 
-cairo_surface_t* FilledSurface(int width, int height, uint32_t argb) {
+std::shared_ptr<const SkinPicture> FilledPicture(int width, int height, uint32_t argb) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     cairo_t* cr = cairo_create(surface);
     cairo_set_source_rgba(cr, ((argb >> 16) & 0xff) / 255.0, ((argb >> 8) & 0xff) / 255.0,
                           (argb & 0xff) / 255.0, (argb >> 24) / 255.0);
     cairo_paint(cr);
     cairo_destroy(cr);
-    return surface;
+    auto picture = std::make_shared<const SkinPicture>(surface);
+    cairo_surface_destroy(surface);
+    return picture;
 }
 
 }  // namespace
@@ -24,16 +26,12 @@ cairo_surface_t* FilledSurface(int width, int height, uint32_t argb) {
 StandInImages::StandInImages() {
     m_images.window = &kTestWindow;
     for (int frame = 0; frame < kBoatFrames; ++frame) {
-        m_images.slots[frame] = FilledSurface(kBoatFrameSizes[frame].width,
+        m_images.slots[frame] = FilledPicture(kBoatFrameSizes[frame].width,
                                               kBoatFrameSizes[frame].height, BoatColour(frame));
     }
-    m_images.slots[kSolidArcSlot] = FilledSurface(kArcWidth, kArcHeight, kSolidColour);
-    m_images.slots[kDashedArcSlot] = FilledSurface(kArcWidth, kArcHeight, kDashedColour);
-    m_images.slots[kGlobeSlot] = FilledSurface(kSkinWidth, kSkinHeight, kGlobeColour);
-}
-
-StandInImages::~StandInImages() {
-    for (cairo_surface_t* slot : m_images.slots) cairo_surface_destroy(slot);
+    m_images.slots[kSolidArcSlot] = FilledPicture(kArcWidth, kArcHeight, kSolidColour);
+    m_images.slots[kDashedArcSlot] = FilledPicture(kArcWidth, kArcHeight, kDashedColour);
+    m_images.slots[kGlobeSlot] = FilledPicture(kSkinWidth, kSkinHeight, kGlobeColour);
 }
 
 SkinImages TextOnlyTable() {

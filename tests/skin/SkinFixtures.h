@@ -23,15 +23,12 @@ constexpr uint32_t BoatColour(int frame) {
     return kBoatColour + static_cast<uint32_t>(frame);
 }
 
-// Owns a table of stand-in pictures at the artwork's sizes.
+// A table of stand-in pictures at the artwork's sizes.
 class StandInImages {
 public:
     StandInImages();
-    ~StandInImages();
-    StandInImages(const StandInImages&) = delete;
-    StandInImages& operator=(const StandInImages&) = delete;
 
-    // A copy of the table; its pictures stay owned here.
+    // A copy of the table; it shares the pictures.
     SkinImages Table() const { return m_images; }
 
 private:

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "skin/SkinImages.h"
@@ -8,20 +9,20 @@
 
 namespace {
 
-uint8_t AlphaAt(cairo_surface_t* surface, int x, int y) {
-    const unsigned char* row =
-        cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
-    return reinterpret_cast<const uint32_t*>(row)[x] >> 24;
+uint8_t AlphaAt(const std::shared_ptr<const SkinPicture>& picture, int x, int y) {
+    uint32_t pixel = 0;
+    picture->ReadRow(y, x, 1, &pixel);
+    return pixel >> 24;
 }
 
 // The highest alpha within dx columns and dy rows of (x, y), inside the picture.
-int MaxAlphaNear(cairo_surface_t* surface, int x, int y, int dx, int dy) {
-    const int width = cairo_image_surface_get_width(surface);
-    const int height = cairo_image_surface_get_height(surface);
+int MaxAlphaNear(const std::shared_ptr<const SkinPicture>& picture, int x, int y, int dx, int dy) {
+    const int width = picture->Width();
+    const int height = picture->Height();
     int best = 0;
     for (int row = std::max(y - dy, 0); row <= std::min(y + dy, height - 1); ++row)
         for (int column = std::max(x - dx, 0); column <= std::min(x + dx, width - 1); ++column)
-            best = std::max<int>(best, AlphaAt(surface, column, row));
+            best = std::max<int>(best, AlphaAt(picture, column, row));
     return best;
 }
 
@@ -49,24 +50,23 @@ TEST_F(SkinImagesTest, LoadsEveryPictureIntoItsSlotAtItsSize) {
     const SkinImages& table = SkinImagesTable();
     ASSERT_NE(table.window, nullptr);
     for (const Expected& e : expected) {
-        cairo_surface_t* picture = table.slots[e.slot];
+        const std::shared_ptr<const SkinPicture>& picture = table.slots[e.slot];
         ASSERT_NE(picture, nullptr) << "slot " << e.slot;
-        EXPECT_EQ(cairo_image_surface_get_format(picture), CAIRO_FORMAT_ARGB32) << e.slot;
-        EXPECT_EQ(cairo_image_surface_get_width(picture), e.width) << e.slot;
-        EXPECT_EQ(cairo_image_surface_get_height(picture), e.height) << e.slot;
+        EXPECT_EQ(picture->Width(), e.width) << e.slot;
+        EXPECT_EQ(picture->Height(), e.height) << e.slot;
     }
 }
 
 TEST_F(SkinImagesTest, PicturesKeepTheirTransparency) {
     const SkinImages& table = SkinImagesTable();
-    cairo_surface_t* globe = table.slots[kGlobeSlot];
+    const std::shared_ptr<const SkinPicture>& globe = table.slots[kGlobeSlot];
     // The window's shape: opaque ocean in the middle, nothing in the corners.
     EXPECT_EQ(AlphaAt(globe, 400, 450), 255);
     EXPECT_EQ(AlphaAt(globe, 0, 914), 0);
     EXPECT_EQ(AlphaAt(globe, 763, 0), 0);
     // The palette frames keep their transparent corners and opaque hulls.
     for (int frame = 0; frame < kBoatFrames; ++frame) {
-        cairo_surface_t* boat = table.slots[frame];
+        const std::shared_ptr<const SkinPicture>& boat = table.slots[frame];
         EXPECT_EQ(AlphaAt(boat, 0, 0), 0) << frame;
         EXPECT_EQ(
             AlphaAt(boat, kBoatFrameSizes[frame].width / 2, kBoatFrameSizes[frame].height / 2), 255)
@@ -79,8 +79,8 @@ TEST_F(SkinImagesTest, PicturesKeepTheirTransparency) {
 
 TEST_F(SkinImagesTest, BothArcsFollowTheBoatsRoute) {
     const SkinImages& table = SkinImagesTable();
-    cairo_surface_t* solid = table.slots[kSolidArcSlot];
-    cairo_surface_t* dashed = table.slots[kDashedArcSlot];
+    const std::shared_ptr<const SkinPicture>& solid = table.slots[kSolidArcSlot];
+    const std::shared_ptr<const SkinPicture>& dashed = table.slots[kDashedArcSlot];
     ASSERT_NE(solid, nullptr);
     ASSERT_NE(dashed, nullptr);
     int dashedMisses = 0, dashedGaps = 0;
