@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/Files.h"
+
 class IBodySink {
 public:
     virtual ~IBodySink() = default;
@@ -20,4 +22,14 @@ public:
     // The most body bytes the sink will keep; the client reads no further and
     // refuses a longer body. Negative: no limit.
     virtual int64_t Capacity() const { return -1; }
+
+    // The open file the chain ends at, when no stage needs to see the bytes:
+    // the client may then have them moved straight into it, sparing a copy
+    // through memory, and tells Appended or AppendFailed. Null otherwise.
+    virtual platform::File* DirectTarget() { return nullptr; }
+    // size more bytes were moved onto the end of DirectTarget(); false when
+    // they cannot be kept, as for Write.
+    virtual bool Appended(size_t /*size*/) { return false; }
+    // A move into DirectTarget() failed with the system's error number.
+    virtual void AppendFailed(int /*error*/) {}
 };

@@ -24,8 +24,9 @@ constexpr size_t kMaxAddressChars = 127;
 constexpr int64_t kReuseSeconds = 10;
 // One body read: large, because the socket then hands over what has piled up
 // in few calls (a 1 GiB download on loopback takes half the time it takes in
-// 64 KiB reads), and fixed, so that memory stays flat in the file's size.
-constexpr size_t kBodyReadBytes = 1024 * 1024;
+// 64 KiB reads; larger reads gain nothing more), and fixed, so that memory
+// stays flat in the file's size.
+constexpr size_t kBodyReadBytes = 256 * 1024;
 
 // Digits and dots only (or nothing) is taken as an address, not a name.
 bool IsNumericText(const std::string& text) {
@@ -41,8 +42,7 @@ CHttpSocket::CHttpSocket(IDownLoadThread* progress, const platform::Services& se
       m_services(services),
       m_timeouts(timeouts),
       m_tlsSettings(std::move(tls)),
-      m_tcp(platform::TcpTransport()),
-      m_buffer(kBodyReadBytes) {}
+      m_tcp(platform::TcpTransport()) {}
 
 CHttpSocket::~CHttpSocket() {
     CloseConnection();
@@ -230,7 +230,15 @@ HttpResult CHttpSocket::GetHttpFileSize() {
 }
 
 HttpResult CHttpSocket::RecvHttpFile() {
+    // Held only while a body comes in: between downloads the launcher keeps
+    // no buffer of its own.
+    m_buffer.resize(kBodyReadBytes);
+    const struct ReleaseBuffer {
+        std::vector<char>& buffer;
+        ~ReleaseBuffer() { std::vector<char>().swap(buffer); }
+    } release{m_buffer};
     m_bodyStop = BodyStop::None;
+    m_bMoveBody = true;
     m_windowStartTick = m_services.clock->TickMs();
     m_windowBytes = 0;
     HttpResult result = HttpResult::Ok;
@@ -281,9 +289,9 @@ HttpResult CHttpSocket::RefuseLongBody() {
 // more than one byte beyond it, which it then refuses.
 size_t CHttpSocket::ReadSize(int64_t received) const {
     const int64_t capacity = m_pBody ? m_pBody->Capacity() : -1;
-    if (capacity < 0) return m_buffer.size();
+    if (capacity < 0) return kBodyReadBytes;
     return static_cast<size_t>(
-        std::clamp<int64_t>(capacity - received + 1, 1, static_cast<int64_t>(m_buffer.size())));
+        std::clamp<int64_t>(capacity - received + 1, 1, static_cast<int64_t>(kBodyReadBytes)));
 }
 
 HttpResult CHttpSocket::ReceiveWithLength() {
@@ -292,10 +300,11 @@ HttpResult CHttpSocket::ReceiveWithLength() {
         // Never read past the body: what follows belongs to no one.
         const size_t wanted =
             static_cast<size_t>(std::min<int64_t>(ReadSize(received), m_nContentLength - received));
-        const long count = ReceiveBody(m_buffer.data(), wanted);
+        const char* data = nullptr;
+        const long count = ReceiveBody(wanted, true, &data);
         if (count <= 0) return ReportBodyBroken(count, received);
         received += count;
-        const HttpResult result = DeliverBody(m_buffer.data(), size_t(count), received);
+        const HttpResult result = DeliverBody(data, size_t(count), received);
         if (result != HttpResult::Ok) return result;
     }
     return HttpResult::Ok;
@@ -305,7 +314,9 @@ HttpResult CHttpSocket::ReceiveChunked() {
     ChunkedDecoder decoder;
     int64_t received = 0;
     while (true) {
-        const long count = ReceiveBody(m_buffer.data(), ReadSize(received));
+        // The chunks' framing is read here: these bytes always pass through.
+        const char* data = nullptr;
+        const long count = ReceiveBody(ReadSize(received), false, &data);
         if (count <= 0) return ReportBodyBroken(count, received);
         const ChunkedDecoder::Step step = decoder.Decode(m_buffer.data(), size_t(count));
         if (step.content > 0) {
@@ -329,21 +340,25 @@ HttpResult CHttpSocket::ReceiveChunked() {
 HttpResult CHttpSocket::ReceiveUntilClose() {
     int64_t received = 0;
     while (true) {
-        const long count = ReceiveBody(m_buffer.data(), ReadSize(received));
+        const char* data = nullptr;
+        const long count = ReceiveBody(ReadSize(received), true, &data);
         if (count < 0) return ReportBodyBroken(count, received);
         if (count == 0) {
             CloseConnection();
             return HttpResult::Ok;
         }
         received += count;
-        const HttpResult result = DeliverBody(m_buffer.data(), size_t(count), received);
+        const HttpResult result = DeliverBody(data, size_t(count), received);
         if (result != HttpResult::Ok) return result;
     }
 }
 
 HttpResult CHttpSocket::DeliverBody(const char* data, size_t size, int64_t received) {
     m_nTotalRecv.fetch_add(int64_t(size), std::memory_order_relaxed);
-    if (m_pBody && !m_pBody->Write(data, size)) return ReportWriteError();
+    // Bytes moved straight into the body's file (data null) are only counted.
+    if (m_pBody && !(data ? m_pBody->Write(data, size) : m_pBody->Appended(size))) {
+        return ReportWriteError();
+    }
     m_pSink->OnRecvData(data, static_cast<int32_t>(size), received, m_nContentLength);
     m_tLastActive = m_services.clock->WallSeconds();
     return HttpResult::Ok;
@@ -352,6 +367,10 @@ HttpResult CHttpSocket::DeliverBody(const char* data, size_t size, int64_t recei
 // A failed receive (count < 0) or a connection closed before the body's end
 // (count 0); m_nContentLength is -1 for a chunked body.
 HttpResult CHttpSocket::ReportBodyBroken(long count, int64_t received) {
+    if (m_bodyStop == BodyStop::FileRefused) {
+        errno = m_nFileError;
+        return ReportWriteError();
+    }
     if (m_bodyStop == BodyStop::TooSlow) {
         log_write(
             LOG_ERROR, kModule, "RecvHttpFile() slower than %lld bytes/s over %d ms: %lld/%lld",
@@ -376,7 +395,7 @@ HttpResult CHttpSocket::ReportWriteError() {
     return HttpResult::BodyFailed;
 }
 
-long CHttpSocket::ReceiveBody(char* buffer, size_t size) {
+long CHttpSocket::ReceiveBody(size_t size, bool mayMove, const char** data) {
     const uint32_t readStart = m_services.clock->TickMs();
     while (true) {
         if (m_bSmall && SmallRequestLeftMs() <= 0) {
@@ -400,7 +419,27 @@ long CHttpSocket::ReceiveBody(char* buffer, size_t size) {
         const int readLeftMs = m_timeouts.receiveMs - ElapsedMs(readStart);
         if (readLeftMs <= 0) return -1;
         const int wait = std::min(readLeftMs, m_bSmall ? SmallRequestLeftMs() : windowLeftMs);
-        const long count = m_connection->Receive(buffer, size, wait);
+        // Bytes no stage needs to see are moved straight into the file.
+        platform::File* file =
+            mayMove && m_bMoveBody && m_pBody ? m_pBody->DirectTarget() : nullptr;
+        long count = 0;
+        if (file) {
+            count = m_connection->ReceiveInto(*file, size, wait);
+            *data = nullptr;
+        } else {
+            count = m_connection->Receive(m_buffer.data(), size, wait);
+            *data = m_buffer.data();
+        }
+        if (count == platform::IConnection::kCannotMove) {
+            m_bMoveBody = false;
+            continue;
+        }
+        if (count == platform::IConnection::kFileRefused) {
+            m_nFileError = errno;
+            m_pBody->AppendFailed(m_nFileError);
+            m_bodyStop = BodyStop::FileRefused;
+            return -1;
+        }
         // A wait cut short by a bound ends at the bound's check above.
         if (count < 0 && m_connection->TimedOut()) continue;
         if (count > 0) m_windowBytes += count;

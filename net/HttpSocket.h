@@ -102,12 +102,17 @@ private:
     HttpResult ReceiveWithLength();
     HttpResult ReceiveChunked();
     HttpResult ReceiveUntilClose();
+    // One part of the body to the sinks; data is null for bytes moved
+    // straight into the body's file.
     HttpResult DeliverBody(const char* data, size_t size, int64_t received);
     HttpResult ReportBodyBroken(long count, int64_t received);
     HttpResult ReportWriteError();
-    // One read of the body within its bounds: a count, 0 when the server has
-    // ended the stream, -1 when the read failed or a bound ran out.
-    long ReceiveBody(char* buffer, size_t size);
+    // One part of the body within its bounds, at most size bytes: read into
+    // m_buffer (*data points at it), or, when mayMove and the body's sink
+    // takes it, moved straight into the sink's file (*data is null). A count,
+    // 0 when the server has ended the stream, -1 when the read or the file
+    // failed or a bound ran out.
+    long ReceiveBody(size_t size, bool mayMove, const char** data);
     // Milliseconds on the services' clock since tick.
     int ElapsedMs(uint32_t tick) const;
     // What is left of the small request's time; receiveMs when it has none.
@@ -137,12 +142,14 @@ private:
     int64_t m_tLastActive = 0;             // last body chunk or end of the last good request
     std::string m_szLocation;              // the Location of the last 301/302
     std::string m_connectedTo;             // scheme, host, target and port of the open connection
-    std::vector<char> m_buffer;            // one body read
+    std::vector<char> m_buffer;            // one body read, while a body comes in
     // The bounds of the current request.
-    enum class BodyStop { None, TooSlow, Overdue };
+    enum class BodyStop { None, TooSlow, Overdue, FileRefused };
     bool m_bSmall = false;                 // a small request, bounded as a whole
     uint32_t m_requestStartTick = 0;       // when the current request began
     uint32_t m_windowStartTick = 0;        // the current window of the speed check
     int64_t m_windowBytes = 0;             // body bytes received in that window
-    BodyStop m_bodyStop = BodyStop::None;  // why the last body read gave up, if a bound
+    BodyStop m_bodyStop = BodyStop::None;  // why the last body read gave up, if not the read
+    int m_nFileError = 0;                  // the file's error when it refused moved bytes
+    bool m_bMoveBody = true;               // moves into the body's file are possible
 };

@@ -29,6 +29,7 @@ public:
     File& operator=(const File&) = delete;
 
     // Opened for reading and appending, created (rw-r--r--) when missing.
+    // Appending is the only writing: the file offset stays at the end.
     static File OpenForAppending(const std::string& path);
     static File OpenForReading(const std::string& path);
     // Opened for reading only, created (rw-r--r--) when missing: enough to
@@ -47,6 +48,7 @@ public:
     bool Append(const char* data, size_t size);
     // Reads up to size bytes from offset: the count, 0 at the end, -1 on an error.
     int64_t ReadAt(int64_t offset, char* buffer, size_t size) const;
+    // Cuts the file to size; appending goes on from there.
     bool Truncate(int64_t size);
 
     // An exclusive lock that other processes honour (advisory), held until the
@@ -57,6 +59,9 @@ public:
 
     // Closes now; false when closing reports an error (a failed delayed write).
     bool Close();
+
+    // The system's descriptor or handle, for the platform's own implementation.
+    intptr_t Native() const { return m_native; }
 
 private:
     static constexpr intptr_t kClosed = -1;

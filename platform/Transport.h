@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/Files.h"
 #include "platform/IPv4Address.h"
 
 namespace platform {
@@ -50,7 +51,18 @@ public:
     // count, 0 when the peer has ended the stream, -1 on an error or when the
     // time ran out (TimedOut tells).
     virtual long Receive(char* buffer, size_t size, int timeoutMs) = 0;
-    // True when the last failed Receive ran out of time.
+    // What ReceiveInto gives when the connection cannot move bytes that way,
+    // and when the file refused them (errno says why; it may hold part).
+    static constexpr long kCannotMove = -2;
+    static constexpr long kFileRefused = -3;
+    // Moves up to size bytes that have arrived onto the end of file without
+    // passing them through the caller's memory, waiting up to timeoutMs:
+    // the count, 0 when the peer has ended the stream, -1 on an error of the
+    // connection or when the time ran out (TimedOut tells), kFileRefused, or
+    // kCannotMove when this connection cannot: a secure one's bytes are
+    // decrypted on the way.
+    virtual long ReceiveInto(File& file, size_t size, int timeoutMs) = 0;
+    // True when the last failed Receive or ReceiveInto ran out of time.
     virtual bool TimedOut() const = 0;
     // Whether the idle connection may carry another request: not when the
     // peer has closed it or sent bytes nobody asked for.

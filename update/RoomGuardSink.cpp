@@ -24,6 +24,19 @@ bool RoomGuardSink::Restart(int64_t offset) {
 }
 
 bool RoomGuardSink::Write(const char* data, size_t size) {
+    return Keep(size, [&] { return m_next.Write(data, size); });
+}
+
+bool RoomGuardSink::Appended(size_t size) {
+    return Keep(size, [&] { return m_next.Appended(size); });
+}
+
+void RoomGuardSink::AppendFailed(int error) {
+    if (error == ENOSPC || error == EFBIG) m_ranOutOfRoom = true;
+    m_next.AppendFailed(error);
+}
+
+bool RoomGuardSink::Keep(size_t size, const std::function<bool()>& store) {
     const auto bytes = static_cast<int64_t>(size);
     if (m_keepsNoMore || (m_maxBytes >= 0 && m_fileBytes + bytes > m_maxBytes)) {
         m_ranOutOfRoom = true;
@@ -39,7 +52,7 @@ bool RoomGuardSink::Write(const char* data, size_t size) {
             return false;
         }
     }
-    if (!m_next.Write(data, size)) {
+    if (!store()) {
         if (errno == ENOSPC || errno == EFBIG) m_ranOutOfRoom = true;
         return false;
     }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "net/BodySink.h"
@@ -24,6 +25,11 @@ public:
     bool Write(const char* data, size_t size) override;
     bool Finish() override { return m_next.Finish(); }
     int64_t Capacity() const override;
+    platform::File* DirectTarget() override {
+        return m_keepsNoMore ? nullptr : m_next.DirectTarget();
+    }
+    bool Appended(size_t size) override;
+    void AppendFailed(int error) override;
 
     // From now on the sink keeps no body at all, so the client leaves a body
     // unread (the volume is known to be too small for it).
@@ -33,6 +39,9 @@ public:
     bool RanOutOfRoom() const { return m_ranOutOfRoom; }
 
 private:
+    // Keeps size more bytes through store (the next stage's Write or
+    // Appended) while the cap and the volume's reserve allow.
+    bool Keep(size_t size, const std::function<bool()>& store);
     bool VolumeKeepsItsReserve();
 
     // Every field belongs to the thread that runs the transfer.

@@ -63,6 +63,12 @@ bool TempFileSink::Write(const char* data, size_t size) {
     return true;
 }
 
+bool TempFileSink::Appended(size_t size) {
+    if (!Opened()) return false;
+    m_size += static_cast<int64_t>(size);
+    return true;
+}
+
 bool TempFileSink::Finish() {
     // Nothing is buffered here: every block went to the system as it came.
     return Opened();

@@ -44,6 +44,8 @@ public:
     bool Write(const char* data, size_t size) override;
     bool Finish() override;
     int64_t Capacity() const override { return -1; }
+    platform::File* DirectTarget() override { return Opened() ? &m_file : nullptr; }
+    bool Appended(size_t size) override;
 
 private:
     // Every field belongs to the thread that owns the sink.

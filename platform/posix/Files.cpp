@@ -43,8 +43,11 @@ File& File::operator=(File&& other) noexcept {
 }
 
 File File::OpenForAppending(const std::string& path) {
-    return File(
-        open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644));
+    // Not O_APPEND: the kernel moves bytes into such a file only at an offset
+    // of its own (splice), so the file offset is kept at the end instead.
+    File file(open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644));
+    if (file && lseek(Descriptor(file.m_native), 0, SEEK_END) < 0) file.Close();
+    return file;
 }
 
 File File::OpenForLocking(const std::string& path) {
@@ -92,7 +95,8 @@ int64_t File::ReadAt(int64_t offset, char* buffer, size_t size) const {
 }
 
 bool File::Truncate(int64_t size) {
-    return *this && ftruncate(Descriptor(m_native), static_cast<off_t>(size)) == 0;
+    return *this && ftruncate(Descriptor(m_native), static_cast<off_t>(size)) == 0 &&
+           lseek(Descriptor(m_native), static_cast<off_t>(size), SEEK_SET) >= 0;
 }
 
 File::LockOutcome File::TryLock() {

@@ -115,6 +115,9 @@ public:
         return static_cast<long>(count);
     }
 
+    // The bytes are decrypted here: they always pass through memory.
+    long ReceiveInto(File&, size_t, int) override { return kCannotMove; }
+
     bool TimedOut() const override { return m_timedOut; }
 
     bool MayBeReused() override {

@@ -11,7 +11,8 @@
 void RecordingSink::OnRecvData(const void* data, int32_t length, int64_t received,
                                int64_t contentLength) {
     chunks.push_back({length, received, contentLength});
-    if (keepData) m_data.append(static_cast<const char*>(data), size_t(length));
+    // Bytes moved straight into a file come without data.
+    if (keepData && data) m_data.append(static_cast<const char*>(data), size_t(length));
 }
 
 std::string PatternBytes(int64_t start, int64_t count) {

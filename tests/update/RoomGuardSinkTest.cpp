@@ -28,6 +28,7 @@ public:
         return true;
     }
     bool Finish() override { return true; }
+    bool Appended(size_t size) override { return Write(nullptr, size); }
 
     int64_t held = 0;
     int64_t limit = INT64_MAX;
@@ -93,6 +94,25 @@ TEST(RoomGuardSinkTest, AFullVolumeCountsAsOutOfRoomAndOtherFailuresDoNot) {
         RoomGuardSink guard(file, 0, -1, roomy, "/v/games");
         EXPECT_EQ(WriteUntilRefused(guard, 100 * kMiB), 2 * kMiB);
         EXPECT_EQ(guard.RanOutOfRoom(), error != EIO);
+    }
+}
+
+// Bytes moved into the file behind the chain's back count the same, and a
+// move the volume refused as full marks the file as out of room.
+TEST(RoomGuardSinkTest, MovedBytesFollowTheSameRules) {
+    FakeVolumes roomy("/v", 100 * kFreeSpaceReserve);
+    CountingSink file;
+    RoomGuardSink guard(file, 0, 2 * kMiB, roomy, "/v/games");
+    EXPECT_TRUE(guard.Appended(kMiB));
+    EXPECT_FALSE(guard.Appended(kMiB + 1));
+    EXPECT_TRUE(guard.RanOutOfRoom());
+    EXPECT_EQ(file.held, kMiB);
+
+    for (const int error : {ENOSPC, EIO}) {
+        CountingSink other;
+        RoomGuardSink fresh(other, 0, -1, roomy, "/v/games");
+        fresh.AppendFailed(error);
+        EXPECT_EQ(fresh.RanOutOfRoom(), error == ENOSPC) << error;
     }
 }
 
