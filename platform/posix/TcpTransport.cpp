@@ -70,10 +70,38 @@ public:
     }
 
     long Receive(char* buffer, size_t size, int timeoutMs) override {
+        return WhenReadable(timeoutMs,
+                            [&] { return recv(m_socket.Get(), buffer, size, MSG_DONTWAIT); });
+    }
+
+    // The kernel moves the bytes from the socket into a pipe and from there
+    // into the file: one copy fewer than a read and a write.
+    long ReceiveInto(File& file, size_t size, int timeoutMs) override {
+        if (!m_pipe[1] && !OpenPipe()) return kCannotMove;
+        const long count = WhenReadable(timeoutMs, [&] {
+            return splice(m_socket.Get(), nullptr, m_pipe[1].Get(), nullptr, size,
+                          SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+        });
+        if (count <= 0) return count;
+        return DrainPipeInto(static_cast<int>(file.Native()), static_cast<size_t>(count));
+    }
+
+    bool TimedOut() const override { return m_timedOut; }
+
+    bool MayBeReused() override {
+        pollfd idle{m_socket.Get(), POLLIN, 0};
+        return poll(&idle, 1, 0) == 0;
+    }
+
+private:
+    // Takes what has already arrived without waiting (read, a non-blocking
+    // call), else waits up to timeoutMs for more: its count, 0 at the end of
+    // the stream, -1 on an error or when the time ran out.
+    template <typename Read>
+    long WhenReadable(int timeoutMs, Read read) {
         m_timedOut = false;
         while (true) {
-            // What has already arrived is taken without waiting.
-            const ssize_t count = recv(m_socket.Get(), buffer, size, MSG_DONTWAIT);
+            const ssize_t count = read();
             if (count >= 0) return count;
             if (errno == EINTR) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
@@ -87,37 +115,6 @@ public:
         }
     }
 
-    // The kernel moves the bytes from the socket into a pipe and from there
-    // into the file: one copy fewer than a read and a write.
-    long ReceiveInto(File& file, size_t size, int timeoutMs) override {
-        m_timedOut = false;
-        if (!m_pipe[1] && !OpenPipe()) return kCannotMove;
-        const int target = static_cast<int>(file.Native());
-        while (true) {
-            const ssize_t count = splice(m_socket.Get(), nullptr, m_pipe[1].Get(), nullptr, size,
-                                         SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
-            if (count == 0) return 0;
-            if (count > 0) return DrainPipeInto(target, static_cast<size_t>(count));
-            if (errno == EINTR) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
-            const int ready = PollFor(m_socket.Get(), POLLIN, timeoutMs);
-            if (ready == 0) {
-                m_timedOut = true;
-                errno = ETIMEDOUT;
-                return -1;
-            }
-            if (ready < 0) return -1;
-        }
-    }
-
-    bool TimedOut() const override { return m_timedOut; }
-
-    bool MayBeReused() override {
-        pollfd idle{m_socket.Get(), POLLIN, 0};
-        return poll(&idle, 1, 0) == 0;
-    }
-
-private:
     bool OpenPipe() {
         int ends[2];
         if (pipe2(ends, O_CLOEXEC) != 0) return false;

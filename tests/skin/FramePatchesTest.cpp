@@ -48,15 +48,6 @@ std::shared_ptr<const SkinPicture> PictureOf(cairo_surface_t* surface) {
     return std::make_shared<const SkinPicture>(surface);
 }
 
-// Pixels of a's size that differ between a and b.
-long CountUnlike(cairo_surface_t* a, cairo_surface_t* b) {
-    long unlike = 0;
-    for (int y = 0; y < cairo_image_surface_get_height(a); ++y)
-        for (int x = 0; x < cairo_image_surface_get_width(a); ++x)
-            unlike += PixelAt(a, x, y) != PixelAt(b, x, y);
-    return unlike;
-}
-
 // What the patches paint over a canvas of leftovers from an earlier frame.
 cairo_surface_t* Painted(const FramePatches& patches) {
     cairo_surface_t* canvas = Filled(patches.Width(), patches.Height(), 0xff00ff00);

@@ -14,7 +14,7 @@ void Fill(cairo_surface_t* surface, double red) {
     cairo_surface_flush(surface);
 }
 
-int CountUnlike(cairo_surface_t* surface, uint32_t pixel) {
+int CountOtherThan(cairo_surface_t* surface, uint32_t pixel) {
     int unlike = 0;
     for (int y = 0; y < kSkinHeight; ++y)
         for (int x = 0; x < kSkinWidth; ++x) unlike += PixelAt(surface, x, y) != pixel;
@@ -34,7 +34,7 @@ TEST(FramePoolTest, AFrameLetGoOfIsUsedAgainAndStartsTransparent) {
     EXPECT_EQ(cairo_image_surface_get_format(second), CAIRO_FORMAT_ARGB32);
     EXPECT_EQ(cairo_image_surface_get_width(second), kSkinWidth);
     EXPECT_EQ(cairo_image_surface_get_height(second), kSkinHeight);
-    EXPECT_EQ(CountUnlike(second, 0), 0);
+    EXPECT_EQ(CountOtherThan(second, 0), 0);
     cairo_surface_destroy(second);
 }
 
@@ -49,7 +49,7 @@ TEST(FramePoolTest, AFrameStillReferencedKeepsItsPixels) {
     cairo_surface_t* next = NewFrameSurface();
     EXPECT_NE(cairo_image_surface_get_data(next), cairo_image_surface_get_data(painting));
     Fill(next, 0.0);
-    EXPECT_EQ(CountUnlike(painting, shownPixel), 0);
+    EXPECT_EQ(CountOtherThan(painting, shownPixel), 0);
 
     cairo_surface_destroy(painting);
     cairo_surface_destroy(next);

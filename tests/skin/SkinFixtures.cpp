@@ -57,6 +57,14 @@ uint32_t PixelAt(cairo_surface_t* surface, int x, int y) {
     return reinterpret_cast<const uint32_t*>(row)[x];
 }
 
+long CountUnlike(cairo_surface_t* a, cairo_surface_t* b) {
+    long unlike = 0;
+    for (int y = 0; y < cairo_image_surface_get_height(a); ++y)
+        for (int x = 0; x < cairo_image_surface_get_width(a); ++x)
+            unlike += PixelAt(a, x, y) != PixelAt(b, x, y);
+    return unlike;
+}
+
 bool IsBoat(uint32_t pixel) {
     return pixel >= BoatColour(0) && pixel < BoatColour(kBoatFrames);
 }

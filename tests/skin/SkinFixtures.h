@@ -43,6 +43,8 @@ cairo_surface_t* RenderThroughPng(const TempDir& dir, const SkinImages& images,
                                   const FrameState& state, int osClass = 0);
 
 uint32_t PixelAt(cairo_surface_t* surface, int x, int y);
+// Pixels of a's size that differ between a and b.
+long CountUnlike(cairo_surface_t* a, cairo_surface_t* b);
 
 // A pixel of any stand-in boat frame.
 bool IsBoat(uint32_t pixel);

@@ -56,14 +56,6 @@ GBytes* PngOf(cairo_surface_t* surface) {
     return g_bytes_new(png.data(), png.size());
 }
 
-long CountUnlike(cairo_surface_t* a, cairo_surface_t* b) {
-    long unlike = 0;
-    for (int y = 0; y < cairo_image_surface_get_height(a); ++y)
-        for (int x = 0; x < cairo_image_surface_get_width(a); ++x)
-            unlike += PixelAt(a, x, y) != PixelAt(b, x, y);
-    return unlike;
-}
-
 }  // namespace
 
 TEST(SkinPictureTest, KeepsEveryPixelAndOnlyTheBandsThatHoldAny) {
