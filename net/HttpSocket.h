@@ -108,10 +108,10 @@ private:
     HttpResult ReportBodyBroken(long count, int64_t received);
     HttpResult ReportWriteError();
     // One part of the body within its bounds, at most size bytes: read into
-    // m_buffer (*data points at it), or, when mayMove and the body's sink
-    // takes it, moved straight into the sink's file (*data is null). A count,
-    // 0 when the server has ended the stream, -1 when the read or the file
-    // failed or a bound ran out.
+    // m_buffer, no more than it holds (*data points at it), or, when mayMove
+    // and the body's sink takes it, moved straight into the sink's file
+    // (*data is null). A count, 0 when the server has ended the stream, -1
+    // when the read or the file failed or a bound ran out.
     long ReceiveBody(size_t size, bool mayMove, const char** data);
     // Milliseconds on the services' clock since tick.
     int ElapsedMs(uint32_t tick) const;

@@ -46,7 +46,7 @@ bool StillTheCheckedFile(const TempFileSink& file, const std::string& path,
                          std::optional<int64_t> checkedBytes) {
     const std::optional<platform::FileIdentity> held = file.File().Identity();
     return held && platform::IdentityAt(path) == held &&
-           (!checkedBytes || file.File().Size() == checkedBytes);
+           (!checkedBytes || file.File().Size() == *checkedBytes);
 }
 
 }  // namespace
@@ -90,8 +90,8 @@ DownloadOutcome DownLoadThread::DownLoadFile(const std::string& name) {
 
         if (m_bHandedOver) return DownloadOutcome::Failed;
         if (result == HttpResult::Ok) {
-            const std::optional<int64_t> checkedBytes =
-                m_bSignatureRequired ? std::optional(hashing.HashedBytes()) : std::nullopt;
+            std::optional<int64_t> checkedBytes;
+            if (m_bSignatureRequired) checkedBytes = hashing.HashedBytes();
             if (m_bSignatureRequired && !PackageTrusted(url, address, hashing.Digest())) {
                 // Bytes nobody vouches for are never resumed, nor run.
                 platform::RemoveFile(tempPath);
