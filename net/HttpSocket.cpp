@@ -233,9 +233,9 @@ HttpResult CHttpSocket::GetHttpFileSize() {
 }
 
 HttpResult CHttpSocket::RecvHttpFile() {
-    // Held only while a body comes in: between downloads the launcher keeps
-    // no buffer of its own.
-    m_buffer.resize(kBodyReadBytes);
+    // Made by the first read and held only while a body comes in: between
+    // downloads, and for bytes moved straight into the file, the launcher
+    // keeps no buffer of its own.
     const struct ReleaseBuffer {
         std::vector<char>& buffer;
         ~ReleaseBuffer() { std::vector<char>().swap(buffer); }
@@ -430,6 +430,7 @@ long CHttpSocket::ReceiveBody(size_t size, bool mayMove, const char** data) {
             count = m_connection->ReceiveInto(*file, size, wait);
             *data = nullptr;
         } else {
+            if (m_buffer.empty()) m_buffer.resize(kBodyReadBytes);
             count = m_connection->Receive(m_buffer.data(), std::min(size, m_buffer.size()), wait);
             *data = m_buffer.data();
         }

@@ -7,20 +7,14 @@ namespace {
 
 constexpr int kTileStride = kPatchTileSize * 4;
 
-const uint32_t* Row(cairo_surface_t* surface, int y) {
-    return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(surface) +
-                                             static_cast<size_t>(y) *
-                                                 cairo_image_surface_get_stride(surface));
-}
-
 // Whether the tile differs from the base, or from transparency without one;
 // rows holds the frame's rows from top on.
 bool TileDiffers(cairo_surface_t* rows, int top, const SkinPicture* base, const PatchTile& tile) {
     uint32_t basePixels[kPatchTileSize] = {};
     for (int y = tile.y; y < tile.y + tile.height; ++y) {
         if (base) base->ReadRow(y, tile.x, tile.width, basePixels);
-        if (memcmp(Row(rows, y - top) + tile.x, basePixels, static_cast<size_t>(tile.width) * 4) !=
-            0) {
+        if (memcmp(PixelRow(rows, y - top) + tile.x, basePixels,
+                   static_cast<size_t>(tile.width) * 4) != 0) {
             return true;
         }
     }
@@ -61,7 +55,7 @@ void FramePatches::Add(cairo_surface_t* rows, int top) {
             if (!TileDiffers(rows, top, m_base.get(), tile)) continue;
             tile.pixels = std::make_unique_for_overwrite<uint32_t[]>(kPatchTileSize * tile.height);
             for (int row = 0; row < tile.height; ++row) {
-                memcpy(tile.pixels.get() + row * kPatchTileSize, Row(rows, y + row - top) + x,
+                memcpy(tile.pixels.get() + row * kPatchTileSize, PixelRow(rows, y + row - top) + x,
                        static_cast<size_t>(tile.width) * 4);
             }
             m_tiles.push_back(std::move(tile));

@@ -23,11 +23,9 @@ constexpr int kBandRows = 4 * kPatchTileSize;
 void PaintGlobe(cairo_surface_t* target, int top, const SkinPicture* globe) {
     const bool fits = globe && globe->Width() == kSkinWidth && globe->Height() == kSkinHeight;
     cairo_surface_flush(target);
-    unsigned char* data = cairo_image_surface_get_data(target);
-    const size_t stride = static_cast<size_t>(cairo_image_surface_get_stride(target));
     const int rows = std::min(cairo_image_surface_get_height(target), kSkinHeight - top);
     for (int row = 0; row < rows; ++row) {
-        auto* pixels = reinterpret_cast<uint32_t*>(data + row * stride);
+        uint32_t* pixels = PixelRow(target, row);
         if (fits) {
             globe->ReadRow(top + row, 0, kSkinWidth, pixels);
         } else {

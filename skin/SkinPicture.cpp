@@ -73,12 +73,6 @@ cairo_surface_t* AsArgb32(cairo_surface_t* picture) {
     return converted;
 }
 
-const uint32_t* Row(cairo_surface_t* surface, int y) {
-    return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(surface) +
-                                             static_cast<size_t>(y) *
-                                                 cairo_image_surface_get_stride(surface));
-}
-
 }  // namespace
 
 SkinPicture::Pixels::Pixels(cairo_surface_t* picture)
@@ -89,7 +83,7 @@ SkinPicture::Pixels::Pixels(cairo_surface_t* picture)
         const int rows = std::min(kPictureBandRows, m_height - top);
         int left = m_width, right = 0;
         for (int y = top; y < top + rows; ++y) {
-            const uint32_t* row = Row(pixels, y);
+            const uint32_t* row = PixelRow(pixels, y);
             const uint32_t* first = std::find_if(row, row + m_width, [](uint32_t p) { return p; });
             if (first == row + m_width) continue;
             const auto last =
@@ -105,7 +99,7 @@ SkinPicture::Pixels::Pixels(cairo_surface_t* picture)
         Piece piece{left, top, right - left, rows, nullptr};
         piece.pixels = std::make_unique_for_overwrite<uint32_t[]>(piece.width * rows);
         for (int row = 0; row < rows; ++row) {
-            memcpy(piece.pixels.get() + row * piece.width, Row(pixels, top + row) + left,
+            memcpy(piece.pixels.get() + row * piece.width, PixelRow(pixels, top + row) + left,
                    static_cast<size_t>(piece.width) * 4);
         }
         m_pieceOfBand.push_back(static_cast<int>(m_pieces.size()));
@@ -201,4 +195,10 @@ cairo_surface_t* DecodePng(GBytes* png) {
         return nullptr;
     }
     return surface;
+}
+
+uint32_t* PixelRow(cairo_surface_t* surface, int y) {
+    return reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(surface) +
+                                       static_cast<size_t>(y) *
+                                           cairo_image_surface_get_stride(surface));
 }

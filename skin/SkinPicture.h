@@ -89,3 +89,6 @@ private:
 // A new image surface decoded from PNG bytes, or null when they are not a
 // whole PNG picture.
 cairo_surface_t* DecodePng(GBytes* png);
+
+// Row y of an ARGB32 image surface.
+uint32_t* PixelRow(cairo_surface_t* surface, int y);
